@@ -1,0 +1,24 @@
+// Text inside the plug-in is UTF-16; text exchanged with the host, file names
+// and file contents are narrow, in the system ANSI code page. Every conversion
+// between the two goes through these two functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace gw {
+
+using WideString = std::u16string;
+using WideView = std::u16string_view;
+
+// Bytes that the code page cannot map become U+FFFD; a zero byte is kept.
+WideString NarrowToWide(std::string_view narrow);
+
+// Characters that the code page lacks become its default character "?".
+std::string WideToNarrow(WideView wide);
+
+// For texts written in the source as UTF-8 (host messages, tests).
+WideString Utf8ToWide(std::string_view utf8);
+std::string WideToUtf8(WideView wide);
+
+}  // namespace gw

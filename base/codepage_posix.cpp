@@ -1,0 +1,102 @@
+// The native build has no system ANSI code page, so it plays a Japanese
+// Windows system: CP932 unless GRIDWREN_CODEPAGE names another iconv code set.
+#include "base/codepage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace gw {
+namespace {
+
+const char* AnsiCodeSet() {
+  const char* name = std::getenv("GRIDWREN_CODEPAGE");
+  return (name && *name) ? name : "CP932";
+}
+
+// One iconv descriptor per conversion; iconv_t is not safe to share between
+// threads, and conversions are rare enough that opening one each time is cheap.
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open");
+  }
+  ~Iconv() { iconv_close(cd_); }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+
+  // Converts as much as possible. On an unconvertible sequence, writes
+  // `replacement` and skips `skip` input bytes, as the Win32 converters do.
+  std::string Convert(std::string_view in, std::string_view replacement, size_t skip) {
+    std::string out;
+    char buffer[4096];
+    char* src = const_cast<char*>(in.data());
+    size_t left = in.size();
+    while (left > 0) {
+      char* dst = buffer;
+      size_t room = sizeof buffer;
+      size_t rc = iconv(cd_, &src, &left, &dst, &room);
+      out.append(buffer, static_cast<size_t>(dst - buffer));
+      if (rc != static_cast<size_t>(-1)) continue;
+      if (errno == E2BIG) continue;
+      // EILSEQ, or EINVAL for a sequence cut off at the end of the input.
+      out.append(replacement);
+      size_t n = skip < left ? skip : left;
+      src += n;
+      left -= n;
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+std::u16string FromUtf16Bytes(const std::string& bytes) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i) {
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  }
+  return out;
+}
+
+std::string ToUtf16Bytes(WideView wide) {
+  std::string bytes(wide.size() * 2, '\0');
+  for (size_t i = 0; i < wide.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(wide[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(wide[i] >> 8);
+  }
+  return bytes;
+}
+
+const std::string kReplacementUtf16{"\xFD\xFF", 2};
+
+}  // namespace
+
+WideString NarrowToWide(std::string_view narrow) {
+  Iconv cv("UTF-16LE", AnsiCodeSet());
+  return FromUtf16Bytes(cv.Convert(narrow, kReplacementUtf16, 1));
+}
+
+std::string WideToNarrow(WideView wide) {
+  Iconv cv(AnsiCodeSet(), "UTF-16LE");
+  // A lone surrogate or an unmappable character is one UTF-16 unit (2 bytes)
+  // or a pair (4 bytes); skipping 2 bytes at a time yields one "?" per unit.
+  return cv.Convert(ToUtf16Bytes(wide), "?", 2);
+}
+
+WideString Utf8ToWide(std::string_view utf8) {
+  Iconv cv("UTF-16LE", "UTF-8");
+  return FromUtf16Bytes(cv.Convert(utf8, kReplacementUtf16, 1));
+}
+
+std::string WideToUtf8(WideView wide) {
+  Iconv cv("UTF-8", "UTF-16LE");
+  return cv.Convert(ToUtf16Bytes(wide), "\xEF\xBF\xBD", 2);
+}
+
+}  // namespace gw

@@ -1,0 +1,21 @@
+// Whole-file Base64 conversion as the hosts offer it to the plug-in: the
+// standard alphabet of RFC 2045, lines of 76 characters ended by CR LF.
+#pragma once
+
+#include <string>
+
+namespace gwhost {
+
+std::string EncodeBase64(const std::string& bytes);
+
+// Skips every character outside the alphabet (line breaks, blanks, stray
+// bytes) and stops at the first "=". False when what remains cannot be
+// Base64: a lone trailing character that makes no whole byte.
+bool DecodeBase64(const std::string& text, std::string* bytes);
+
+// The host function's work: reads `input`, writes `output`. Returns 0, or a
+// negative code when a file cannot be read or written or the input is not
+// Base64; the output file is then not written.
+int ConvertFileBase64(const char* output, const char* input, int encode);
+
+}  // namespace gwhost

@@ -1,0 +1,12 @@
+// The native build's library entry. Linux runs no entry point that could
+// refuse a load, so the stand-in host plays the Windows loader: right after
+// loading it calls DllMain for process attach and unloads the library again
+// when that returns false.
+#include <cstdint>
+
+#include "plugin/plugin.h"
+
+extern "C" GW_EXPORT int32_t DllMain(void* module, uint32_t reason, void* reserved) noexcept {
+  // As on Windows, a non-null `reserved` at detach means the process ends.
+  return gw::PluginEntry(module, reason, reserved != nullptr) ? 1 : 0;
+}

@@ -1,0 +1,34 @@
+// The callbacks that the host calls by name. Nothing may escape into the host:
+// an exception crossing this boundary would take the mail client down.
+#include <cstdint>
+
+#include "plugin/plugin.h"
+
+using gw::HostWindow;
+
+extern "C" {
+
+GW_EXPORT int32_t GW_CALL BKC_OnStart() noexcept {
+  try {
+    gw::PluginStart();
+  } catch (...) {
+  }
+  return 0;
+}
+
+// The host expects the whole set of callbacks; these have nothing to do.
+GW_EXPORT int32_t GW_CALL BKC_OnExit() noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnOpenFolder(const char*) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnOpenMail(const char*) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnOpenCompose(HostWindow, int32_t) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnOutgoing(HostWindow, int32_t) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnKeyDispatch(HostWindow, int32_t, int32_t) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnRetrieve(const char*, const char*) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnSend(const char*) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnFinishRetrieve(int32_t) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnDragDrop(const char*, const char*, int32_t, int32_t) noexcept { return 0; }
+GW_EXPORT int32_t GW_CALL BKC_OnBeforeFilter2(const char*, const char*, int32_t*, char**) noexcept {
+  return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,38 @@
+// The plug-in's process-wide state and the work behind its entry points.
+#pragma once
+
+#include <cstdint>
+
+#include "base/lock.h"
+#include "plugin/host_api.h"
+#include "settings/settings_store.h"
+
+namespace gw {
+
+// The loader's reasons for calling the library entry.
+constexpr uint32_t kProcessDetach = 0;
+constexpr uint32_t kProcessAttach = 1;
+constexpr uint32_t kThreadAttach = 2;
+constexpr uint32_t kThreadDetach = 3;
+
+// The library entry: process attach binds the host table and creates the
+// settings store, and fails the load when binding fails; process detach
+// destroys them. `processEnding` is set when the whole process is ending,
+// when nothing needs to be freed.
+bool PluginEntry(void* module, uint32_t reason, bool processEnding);
+
+// The library's own module: resources (dialog, mail template) load from it.
+void* PluginModule();
+
+// Held by every usage check for its whole run; exists from process attach.
+Lock& CheckLock();
+
+// The one settings store; null before process attach and after detach.
+const SettingsStore* Settings();
+
+HostWindow HostMainWindow();
+
+// Start-up work of BKC_OnStart: defaults, the main window, then one check.
+void PluginStart();
+
+}  // namespace gw

@@ -1,0 +1,40 @@
+// The registry seam: one opened key of the per-user settings tree. On Windows
+// this is the real registry; natively it is a file of typed values that keeps
+// the stored bytes exactly as the registry would.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "base/codepage.h"
+
+namespace gw {
+
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+enum class RegistryRoot { kCurrentUser };
+
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+
+  // The size in bytes of a value's data; nothing when it is absent or cannot
+  // be queried.
+  virtual std::optional<uint32_t> QuerySize(WideView name) = 0;
+
+  // Reads a value's data into `buffer` of `capacity` bytes. Fails when the
+  // value is absent or its data is longer than `capacity`, as the registry
+  // does; on success `*size` is the stored size.
+  virtual bool Read(WideView name, void* buffer, uint32_t capacity, uint32_t* size) = 0;
+
+  virtual bool Write(WideView name, uint32_t type, const void* data, uint32_t size) = 0;
+};
+
+// Opens an existing key with read and set-value rights. The key is never
+// created: the host owns it. Returns null when it cannot be opened.
+std::unique_ptr<RegistryKey> OpenRegistryKey(RegistryRoot root, WideView path);
+
+}  // namespace gw
