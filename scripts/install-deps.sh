@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that a build needs. Safe to run again: when
+# everything is present it returns at once without touching apt.
+#   scripts/install-deps.sh native    the native build, its tests and the demo
+#   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, fuzzing
+set -euo pipefail
+
+what=${1:-all}
+native=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsqlite3-dev
+        libgtest-dev libgmock-dev libbenchmark-dev python3 curl)
+windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
+         fonts-ipafont-gothic locales clang libclang-rt-14-dev)
+
+case "$what" in
+  native) wanted=("${native[@]}") ;;
+  all) wanted=("${native[@]}" "${windows[@]}") ;;
+  -h|--help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  *) echo "install-deps: unknown set '$what' (native or all)" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root (or sudo) to install: ${missing[*]}" >&2; exit 1; }
+  sudo=sudo
+fi
+echo "install-deps: installing ${missing[*]}"
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+  $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds both builds and runs every test layer: native unit and end-to-end
+# tests (ctest), the real DLL under Wine, and the fuzzers for a bounded time.
+# Installs what it needs first. Usage: scripts/test.sh [--help]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+case "${1:-}" in -h|--help) sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
+
+# Tests never reach a real host; a proxy from the environment must not
+# redirect their local traffic either.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+
+scripts/install-deps.sh all
+scripts/build.sh all
+
+failed=()
+run_layer() {
+  local name=$1; shift
+  echo "=== $name"
+  if "$@"; then echo "=== $name: ok"; else echo "=== $name: FAILED"; failed+=("$name"); fi
+}
+
+run_layer "native tests" ctest --test-dir build/native --output-on-failure -j2
+[ -x tests/wine/run.sh ] && run_layer "wine tests" tests/wine/run.sh build/windows
+[ -x fuzz/run.sh ] && run_layer "fuzzing" fuzz/run.sh build/fuzz
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "test layers failed: ${failed[*]}"
+  exit 1
+fi
+echo "all test layers passed"

@@ -1,0 +1,179 @@
+#include "settings/settings_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <thread>
+#include <vector>
+
+#include "settings/registry_file.h"
+#include "support/fake_host.h"
+
+namespace {
+
+using gw::SettingsStore;
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  gwtest::FakeHost host;
+  SettingsStore store{gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath};
+
+  // The raw stored form, as the registry holds it.
+  gw::RegistryEntry Stored(const char16_t* name) {
+    std::vector<gw::RegistryEntry> all;
+    EXPECT_TRUE(gw::ListRegistryValues(host.registryFile, gw::kSettingsKeyPath, &all));
+    for (auto& e : all) {
+      if (e.name == name) return e;
+    }
+    ADD_FAILURE() << "no value";
+    return {};
+  }
+
+  void WriteRaw(const char16_t* name, uint32_t type, const std::string& bytes) {
+    auto key = gw::OpenRegistryKey(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->Write(name, type, bytes.data(), static_cast<uint32_t>(bytes.size())));
+  }
+};
+
+TEST_F(SettingsStoreTest, TextsAreStoredAsUtf16WithoutTerminator) {
+  ASSERT_EQ(store.SetString(u"TUServer", gw::WideView(u"proxy")), 0);
+  auto e = Stored(u"TUServer");
+  EXPECT_EQ(e.type, gw::kRegSz);
+  EXPECT_EQ(e.data, std::string("p\0r\0o\0x\0y\0", 10));
+  EXPECT_EQ(store.GetString(u"TUServer"), gw::WideString(u"proxy"));
+
+  ASSERT_EQ(store.SetString(u"TUUser", gw::WideView(u"太郎")), 0);
+  EXPECT_EQ(Stored(u"TUUser").data, std::string("\x2A\x59\xCE\x90", 4));
+}
+
+TEST_F(SettingsStoreTest, EmptyTextIsZeroBytesAndReadsAsNoText) {
+  ASSERT_EQ(store.SetString(u"TUServer", gw::WideView(u"")), 0);
+  EXPECT_EQ(Stored(u"TUServer").data.size(), 0u);
+  EXPECT_EQ(store.GetString(u"TUServer"), std::nullopt);
+  EXPECT_EQ(store.GetString(u"TUAbsent"), std::nullopt);
+  EXPECT_EQ(store.SetString(u"TUServer", std::nullopt), gw::kEInvalidArg);
+}
+
+TEST_F(SettingsStoreTest, TextEndsAtFirstNullOrOddByte) {
+  WriteRaw(u"TUUser", gw::kRegSz, std::string("a\0b\0\0\0c\0", 8));
+  EXPECT_EQ(store.GetString(u"TUUser"), gw::WideString(u"ab"));
+  WriteRaw(u"TUUser", gw::kRegSz, std::string("a\0b", 3));
+  EXPECT_EQ(store.GetString(u"TUUser"), gw::WideString(u"a"));
+}
+
+TEST_F(SettingsStoreTest, DwordsAreFourLittleEndianBytes) {
+  ASSERT_EQ(store.SetDword(u"TUPort", 0x01020304), 0);
+  auto e = Stored(u"TUPort");
+  EXPECT_EQ(e.type, gw::kRegDword);
+  EXPECT_EQ(e.data, std::string("\x04\x03\x02\x01", 4));
+  EXPECT_EQ(store.GetDword(u"TUPort"), 0x01020304u);
+  EXPECT_EQ(store.GetDword(u"TUAbsent"), 0u);
+}
+
+TEST_F(SettingsStoreTest, WrongSizesAndTypesBehaveLikeTheRegistry) {
+  // Longer than four bytes: unreadable as a number, replaced by EnsureDword.
+  WriteRaw(u"TUCount", gw::kRegBinary, std::string(8, '\x07'));
+  EXPECT_EQ(store.GetDword(u"TUCount"), 0u);
+  EXPECT_EQ(store.EnsureDword(u"TUCount", 5), 0);
+  EXPECT_EQ(Stored(u"TUCount").data, std::string("\x05\0\0\0", 4));
+  EXPECT_EQ(Stored(u"TUCount").type, gw::kRegDword);
+
+  // A short value of another type fits and is kept; its bytes read as a number.
+  WriteRaw(u"TUPause", gw::kRegSz, std::string("1\0", 2));
+  EXPECT_EQ(store.GetDword(u"TUPause"), 0x31u);
+  EXPECT_EQ(store.EnsureDword(u"TUPause", 0), 0);
+  EXPECT_EQ(Stored(u"TUPause").type, gw::kRegSz);
+
+  // A number read as text gives its bytes as UTF-16 units.
+  ASSERT_EQ(store.SetDword(u"TUPort", 0x00420041), 0);
+  EXPECT_EQ(store.GetString(u"TUPort"), gw::WideString(u"AB"));
+}
+
+TEST_F(SettingsStoreTest, EnsureKeepsNonEmptyValuesAndFillsTheRest) {
+  ASSERT_EQ(store.SetString(u"TUInterval", gw::WideView(u"15")), 0);
+  ASSERT_EQ(store.SetString(u"TUServer", gw::WideView(u"")), 0);
+  ASSERT_EQ(store.SetDword(u"TUPort", 8080), 0);
+  EXPECT_EQ(store.EnsureString(u"TUInterval", u"30"), 0);
+  EXPECT_EQ(store.EnsureString(u"TUServer", u"fallback"), 0);
+  EXPECT_EQ(store.EnsureDword(u"TUPort", 80), 0);
+  EXPECT_EQ(store.EnsureDword(u"TUPause", 0), 0);
+  EXPECT_EQ(store.GetString(u"TUInterval"), gw::WideString(u"15"));
+  EXPECT_EQ(store.GetString(u"TUServer"), gw::WideString(u"fallback"));
+  EXPECT_EQ(store.GetDword(u"TUPort"), 8080u);
+  EXPECT_EQ(Stored(u"TUPause").data, std::string(4, '\0'));
+}
+
+TEST_F(SettingsStoreTest, MissingKeyFailsEveryOperationAndWritesNothing) {
+  host.DeleteSettingsKey();
+  EXPECT_EQ(store.SetString(u"TUServer", gw::WideView(u"x")), gw::kEFail);
+  EXPECT_EQ(store.SetString(u"TUServer", std::nullopt), gw::kEInvalidArg);
+  EXPECT_EQ(store.EnsureString(u"TUServer", u"x"), gw::kEFail);
+  EXPECT_EQ(store.SetDword(u"TUPort", 1), gw::kEFail);
+  EXPECT_EQ(store.EnsureDword(u"TUPort", 1), gw::kEFail);
+  EXPECT_EQ(store.GetString(u"TUServer"), std::nullopt);
+  EXPECT_EQ(store.GetDword(u"TUPort"), 0u);
+  // The key is never created by the plug-in.
+  std::vector<gw::RegistryEntry> all;
+  EXPECT_FALSE(gw::ListRegistryValues(host.registryFile, gw::kSettingsKeyPath, &all));
+}
+
+TEST_F(SettingsStoreTest, ThreadsReadAndWriteAtTheSameTime) {
+  constexpr int kRounds = 200;
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        if (gw::Failed(store.SetDword(u"TUCount", static_cast<uint32_t>(t * 1000 + i)))) ++failures[t];
+        uint32_t v = store.GetDword(u"TUCount");
+        if (v % 1000 >= kRounds) ++failures[t];  // a torn or foreign value
+        if (gw::Failed(store.SetString(u"TUUser", gw::WideView(u"user-name")))) ++failures[t];
+        if (store.GetString(u"TUUser") != gw::WideString(u"user-name")) ++failures[t];
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int f : failures) EXPECT_EQ(f, 0);
+}
+
+TEST_F(SettingsStoreTest, ProcessesShareTheStoreSafely) {
+  constexpr int kChildren = 3, kWrites = 100;
+  std::vector<pid_t> children;
+  for (int c = 0; c < kChildren; ++c) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      SettingsStore mine(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
+      int bad = 0;
+      for (int i = 0; i < kWrites; ++i) {
+        std::u16string name = u"TUChild" + std::u16string(1, static_cast<char16_t>(u'0' + c));
+        if (gw::Failed(mine.SetDword(name, static_cast<uint32_t>(i)))) ++bad;
+        if (mine.GetDword(name) != static_cast<uint32_t>(i)) ++bad;
+      }
+      _exit(bad == 0 ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(store.GetDword(u"TUChild0"), kWrites - 1u);
+}
+
+TEST(ParseDecimal, ReadsLikeWcstolBase10) {
+  struct Case {
+    const char16_t* text;
+    int32_t value;
+  } cases[] = {
+      {u"30", 30},  {u"  42abc", 42},        {u"+7", 7},         {u"-5", -5},         {u"", 0},
+      {u"abc", 0},  {u"\t\n 9", 9},          {u"- 5", 0},        {u"99999999999", INT32_MAX},
+      {u"-99999999999", INT32_MIN},           {u"2147483648", INT32_MAX},              {u"-2147483648", INT32_MIN},
+  };
+  for (const auto& c : cases) EXPECT_EQ(gw::ParseDecimal(c.text), c.value) << gw::WideToUtf8(c.text);
+}
+
+}  // namespace
