@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "host/cli.h"
+#include "net/password.h"
 #include "settings/registry_file.h"
 #include "settings/settings_store.h"
 
@@ -37,6 +38,19 @@ std::string Hex(const std::string& bytes) {
   return out;
 }
 
+// Line breaks and tabs inside a text (the stored password ends in one) are
+// shown escaped, so that every value stays on its own line.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\t') out += "\\t";
+    else out += c;
+  }
+  return out;
+}
+
 std::string Format(const gw::RegistryEntry& e) {
   std::string name = gw::WideToUtf8(e.name);
   if (e.type == gw::kRegSz) {
@@ -44,7 +58,7 @@ std::string Format(const gw::RegistryEntry& e) {
     for (size_t i = 0; i + 1 < e.data.size(); i += 2)
       text.push_back(static_cast<char16_t>(static_cast<unsigned char>(e.data[i]) |
                                            (static_cast<unsigned char>(e.data[i + 1]) << 8)));
-    return name + " REG_SZ" + (text.empty() ? "" : " " + gw::WideToUtf8(text));
+    return name + " REG_SZ" + (text.empty() ? "" : " " + Printable(gw::WideToUtf8(text)));
   }
   if (e.type == gw::kRegDword && e.data.size() == 4) {
     uint32_t v = 0;
@@ -73,12 +87,23 @@ int Write(const Invocation& inv, const WideString& name, const std::string& valu
     if (!ParseNumber(value, &number))
       return Fail(kExitUsage, "settings: " + gw::WideToUtf8(name) + " takes a whole number, not '" + value + "'");
     hr = store.SetDword(name, number);
+  } else if (name == gw::setting::kPassword) {
+    // Given in plain text; only the stored form is ever written.
+    hr = store.SetString(name, gw::WideView(gw::ConvertPassword(gw::Utf8ToWide(value), gw::kPasswordEncode)));
   } else {
     hr = store.SetString(name, gw::WideView(gw::Utf8ToWide(value)));
   }
   if (gw::Failed(hr)) return Fail(kExitFailure, "settings: cannot write " + gw::WideToUtf8(name) +
                                                     ": the settings key in " + inv.profile.Registry() +
                                                     " cannot be opened");
+  return kExitOk;
+}
+
+int PrintPlainPassword(const WideString& name) {
+  if (name != gw::setting::kPassword) return Fail(kExitUsage, "settings: --plain applies to TUPassword only");
+  gw::SettingsStore store(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
+  std::cout << gw::WideToUtf8(gw::ConvertPassword(gw::TextOrEmpty(store.GetString(name)), gw::kPasswordDecode))
+            << '\n';
   return kExitOk;
 }
 
@@ -90,6 +115,7 @@ int RunSettings(const Invocation& inv) {
     WideString name = gw::Utf8ToWide(inv.args[0]);
     if (!IsOneOf(name, kTextSettings) && !IsOneOf(name, kNumberSettings))
       return Fail(kExitUsage, "settings: unknown setting '" + inv.args[0] + "' (see settings --help)");
+    if (inv.args.size() == 2 && inv.args[1] == "--plain") return PrintPlainPassword(name);
     if (inv.args.size() == 2) return Write(inv, name, inv.args[1]);
   }
   if (!gw::ListRegistryValues(inv.profile.Registry(), gw::kSettingsKeyPath, &entries, &error))
@@ -110,6 +136,7 @@ int RunSettings(const Invocation& inv) {
 Command SettingsCommand() {
   return {"settings", "print or change the plug-in's settings",
           "usage: gridwren-host [--profile DIR] settings [NAME [VALUE]]\n"
+          "       gridwren-host [--profile DIR] settings TUPassword --plain\n"
           "\n"
           "Without NAME, prints every value of the settings key, one per line, as\n"
           "NAME TYPE VALUE (TYPE is REG_SZ or REG_DWORD; an empty text prints nothing\n"
@@ -117,6 +144,10 @@ Command SettingsCommand() {
           "\n"
           "Texts:   TUInterval TUPercent TUMessages TUAddress TUServer TUUser TUPassword\n"
           "Numbers: TUPort TUPause TULastDay TULastHour TUCount\n"
+          "\n"
+          "TUPassword is given in plain text and stored in its stored form (the bytes\n"
+          "scrambled, in Base64); it prints in that form, or decoded with --plain.\n"
+          "Line breaks inside a text print as \\r and \\n.\n"
           "\n"
           "example: gridwren-host settings TUServer 127.0.0.1\n",
           true, RunSettings};

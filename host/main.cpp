@@ -5,6 +5,7 @@
 
 #include "host/cli.h"
 #include "host/plugin_loader.h"
+#include "plugin/host_api.h"
 #include "settings/registry_file.h"
 
 namespace gwhost {
@@ -77,6 +78,9 @@ int Run(int argc, char** argv) {
     // The plug-in finds the user's settings key here, as a Windows program
     // finds the user's registry hive.
     setenv(gw::kRegistryEnvironment, inv.profile.Registry().c_str(), 1);
+    // The host's own commands use plug-in code (the stored password) that
+    // calls host functions; it finds them in this program, as the plug-in does.
+    if (!gw::BindHostApi()) return Fail(kExitFailure, "cannot bind this program's own host functions");
     return c.run(inv);
   }
   return Fail(kExitUsage, "unknown command '" + name + "' (see --help)");

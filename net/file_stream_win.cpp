@@ -1,0 +1,68 @@
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "base/com_win.h"
+#include "net/file_stream.h"
+
+namespace gw {
+namespace {
+
+class ShellStream final : public FileStream {
+ public:
+  explicit ShellStream(IStream* stream) { *stream_.Put() = stream; }
+
+  HResult Read(void* buffer, uint32_t size, uint32_t* got) override {
+    ULONG n = 0;
+    HRESULT hr = stream_->Read(buffer, size, &n);
+    *got = SUCCEEDED(hr) ? n : 0;
+    return hr;
+  }
+
+  HResult Write(const void* data, uint32_t size) override {
+    ULONG written = 0;
+    HRESULT hr = stream_->Write(data, size, &written);
+    if (SUCCEEDED(hr) && written != size) hr = STG_E_MEDIUMFULL;
+    return hr;
+  }
+
+  HResult Size(uint64_t* size) override {
+    LARGE_INTEGER zero{};
+    ULARGE_INTEGER here{}, end{};
+    HRESULT hr = stream_->Seek(zero, STREAM_SEEK_CUR, &here);
+    if (SUCCEEDED(hr)) hr = stream_->Seek(zero, STREAM_SEEK_END, &end);
+    if (FAILED(hr)) return hr;
+    LARGE_INTEGER back;
+    back.QuadPart = static_cast<LONGLONG>(here.QuadPart);
+    *size = end.QuadPart;
+    return stream_->Seek(back, STREAM_SEEK_SET, nullptr);
+  }
+
+  HResult Rewind() override {
+    LARGE_INTEGER zero{};
+    return stream_->Seek(zero, STREAM_SEEK_SET, nullptr);
+  }
+
+ private:
+  ComPtr<IStream> stream_;
+};
+
+std::unique_ptr<FileStream> Open(const WideString& path, DWORD mode, HResult* result) {
+  IStream* stream = nullptr;
+  *result = SHCreateStreamOnFileW(reinterpret_cast<const wchar_t*>(path.c_str()), mode, &stream);
+  if (FAILED(*result)) return nullptr;
+  return std::make_unique<ShellStream>(stream);
+}
+
+}  // namespace
+
+std::unique_ptr<FileStream> OpenFileForReading(const WideString& path, HResult* result) {
+  return Open(path, STGM_READ, result);
+}
+
+std::unique_ptr<FileStream> CreateFileForWriting(const WideString& path, HResult* result) {
+  return Open(path, STGM_CREATE | STGM_WRITE, result);
+}
+
+void DeleteFileNarrow(const std::string& path) { DeleteFileA(path.c_str()); }
+
+}  // namespace gw
