@@ -1,0 +1,122 @@
+#include "text/text_regex.h"
+
+#include <limits>
+#include <string>
+
+#include "text/regex_engine.h"
+
+namespace gw {
+namespace {
+
+// The field pattern around the name, 30 characters in all.
+constexpr char16_t kFieldHead[] = u"\\\"";
+constexpr char16_t kFieldTail[] = u"\\\"\\s*:\\s*[\"]*([^\",}]+)[\",}]*";
+// The pattern has always been formatted into a 100-character buffer whose
+// limit leaves 98 characters; names of up to 68 characters fit whole, and a
+// longer one gives the same cut pattern (usually malformed, so no match) as
+// it always has.
+constexpr size_t kMaxFieldPattern = 98;
+
+// A text grown past this is treated as memory running out, before the
+// allocator has to refuse it inside the mail client's 32-bit process.
+constexpr size_t kMaxResultLength = size_t{1} << 28;
+
+bool IsNumberSpace(char16_t c) {
+  return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+int32_t LeadingNumber(WideView text) {
+  size_t i = 0;
+  while (i < text.size() && IsNumberSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  // Accumulate the magnitude, stopping at one past the int32 range: enough to
+  // clamp either way without overflow.
+  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  int64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    magnitude = magnitude * 10 + (text[i] - u'0');
+    if (magnitude > kLimit) magnitude = kLimit;
+  }
+  int64_t value = negative ? -magnitude : magnitude;
+  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(value);  // -kLimit is exactly INT32_MIN
+}
+
+WideString FieldPattern(WideView name) {
+  WideString pattern(kFieldHead);
+  pattern.append(name);
+  pattern.append(kFieldTail);
+  if (pattern.size() > kMaxFieldPattern) pattern.resize(kMaxFieldPattern);
+  return pattern;
+}
+
+WideString Decimal(int32_t value) {
+  std::string digits = std::to_string(value);
+  return WideString(digits.begin(), digits.end());
+}
+
+WideString ReplaceAll(const Regex& re, WideView text, WideView replacement) {
+  WideString result;
+  bool overflow = false;
+  size_t copied = 0;
+  re.ForEachMatch(text, [&](const RegexMatch& m) {
+    // A placeholder names text to replace. An empty match replaces nothing:
+    // inserting the value between every two characters would only multiply
+    // the mail by the length of, say, an image's Base64 text.
+    if (m.End() == m.Begin()) return true;
+    size_t grow = (m.Begin() - copied) + replacement.size();
+    if (result.size() + grow > kMaxResultLength) {
+      overflow = true;
+      return false;
+    }
+    result.append(text.substr(copied, m.Begin() - copied));
+    result.append(replacement);  // literally: "$" has no meaning here
+    copied = m.End();
+    return true;
+  });
+  if (overflow || result.size() + (text.size() - copied) > kMaxResultLength) return {};
+  result.append(text.substr(copied));
+  return result;
+}
+
+}  // namespace
+
+WideString TextRegex::GetFieldText(WideView feed, WideView name) const {
+  try {
+    std::optional<Regex> re = Regex::Compile(FieldPattern(name));
+    RegexMatch match;
+    if (!re || !re->Search(feed, 0, match)) return {};
+    return WideString(match.Group(feed, 1));
+  } catch (...) {
+    return {};
+  }
+}
+
+int32_t TextRegex::GetFieldNumber(WideView feed, WideView name) const {
+  return LeadingNumber(GetFieldText(feed, name));
+}
+
+WideString TextRegex::ReplaceText(WideView text, WideView placeholder, WideView replacement) const {
+  try {
+    if (text.empty()) return {};
+    // An empty placeholder names nothing to replace, and as a pattern it would
+    // match between every two characters; the text comes back unchanged.
+    if (placeholder.empty()) return WideString(text);
+    std::optional<Regex> re = Regex::Compile(placeholder);
+    if (!re) return {};
+    return ReplaceAll(*re, text, replacement);
+  } catch (...) {
+    return {};
+  }
+}
+
+WideString TextRegex::ReplaceNumber(WideView text, WideView placeholder, int32_t value) const {
+  try {
+    return ReplaceText(text, placeholder, Decimal(value));
+  } catch (...) {
+    return {};
+  }
+}
+
+}  // namespace gw

@@ -1,0 +1,33 @@
+// Field extraction from the usage feed and placeholder substitution in the
+// notification mail, both by regular expression. The object carries no data;
+// every call stands alone, and every failure is absorbed into an empty text or
+// 0, because callers treat "no value" and "could not read it" alike.
+#pragma once
+
+#include <cstdint>
+
+#include "base/codepage.h"
+
+namespace gw {
+
+class TextRegex {
+ public:
+  // Capture 1 of the first match, in text order, of the field pattern
+  // \"name\"\s*:\s*["]*([^",}]+)[",}]* over the whole feed; the name is
+  // inserted as it is (not escaped). Empty when nothing matches.
+  WideString GetFieldText(WideView feed, WideView name) const;
+
+  // The leading number of GetFieldText: white space skipped, one optional
+  // sign, decimal digits up to the first other character, clamped to the
+  // 32-bit range; 0 when there is no digit.
+  int32_t GetFieldNumber(WideView feed, WideView name) const;
+
+  // Every leftmost, non-overlapping match of the placeholder pattern replaced
+  // by `replacement`, inserted literally. Empty on failure.
+  WideString ReplaceText(WideView text, WideView placeholder, WideView replacement) const;
+
+  // ReplaceText with the decimal form of `value`.
+  WideString ReplaceNumber(WideView text, WideView placeholder, int32_t value) const;
+};
+
+}  // namespace gw
