@@ -1,0 +1,131 @@
+// The native download: libcurl in place of ServerXMLHTTP, with the same
+// proxy rules, the Windows component's default time-outs and its failure
+// codes, so that a check behaves alike in both builds.
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "net/download.h"
+#include "net/file_stream.h"
+#include "net/http_errors_posix.h"
+
+namespace gw {
+namespace {
+
+// ServerXMLHTTP's defaults: 60 s to connect, 30 s to send or receive. A
+// transfer slower than one byte a second for 30 s counts as stalled.
+constexpr long kConnectTimeoutSeconds = 60;
+constexpr long kStallSeconds = 30;
+// WinHTTP follows up to ten redirects by itself.
+constexpr long kMaxRedirects = 10;
+// Identifies the plug-in in proxy and server logs. The Windows component
+// sends a User-Agent of its own, and some proxies refuse requests that carry
+// none, so the native request keeps that shape rather than going without.
+constexpr char kUserAgent[] = "Gridwren";
+
+// libcurl's global set-up is not thread-safe and must happen once, before
+// the first handle; checks run on worker threads.
+HResult InitCurlOnce() {
+  static std::once_flag once;
+  static CURLcode result = CURLE_FAILED_INIT;
+  std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_DEFAULT); });
+  return HResultFromCurl(result);
+}
+
+struct EasyDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using Easy = std::unique_ptr<CURL, EasyDeleter>;
+
+// Where the body goes. A failure here keeps its own code (a full disk, the
+// size cap) instead of libcurl's generic write error.
+struct BodySink {
+  FileStream* file;
+  uint64_t received = 0;
+  HResult error = kSOk;
+};
+
+size_t WriteBody(char* data, size_t size, size_t count, void* context) {
+  auto* sink = static_cast<BodySink*>(context);
+  size_t bytes = size * count;
+  if (bytes > kMaxDownloadBytes - sink->received) {
+    sink->error = kEFileTooLarge;
+    return 0;
+  }
+  sink->received += bytes;
+  sink->error = sink->file->Write(data, static_cast<uint32_t>(bytes));
+  return Failed(sink->error) ? 0 : bytes;
+}
+
+template <typename T>
+void Set(CURL* curl, CURLoption option, T value) {
+  ThrowIfFailed(HResultFromCurl(curl_easy_setopt(curl, option, value)));
+}
+
+void SetTransfer(CURL* curl, const std::string& url, BodySink* sink) {
+  Set(curl, CURLOPT_NOSIGNAL, 1L);
+  Set(curl, CURLOPT_URL, url.c_str());
+  Set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  Set(curl, CURLOPT_HTTPGET, 1L);
+  Set(curl, CURLOPT_USERAGENT, kUserAgent);
+  Set(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  Set(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  Set(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  Set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  Set(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  Set(curl, CURLOPT_WRITEFUNCTION, WriteBody);
+  Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(sink));
+}
+
+// Only the plug-in's own settings choose a proxy: an empty proxy text and an
+// empty exception list keep libcurl from taking one from http_proxy,
+// no_proxy and the like. libcurl copies every text it is given.
+void SetProxy(CURL* curl, const SettingsStore& settings) {
+  auto server = ReadProxyServer(settings);
+  Set(curl, CURLOPT_PROXY, server ? WideToUtf8(*server).c_str() : "");
+  Set(curl, CURLOPT_NOPROXY, "");
+  Set(curl, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+}
+
+// Credentials are set whenever both are there, with or without a server,
+// and offered for whichever scheme the proxy asks for.
+void SetProxyCredentials(CURL* curl, const SettingsStore& settings) {
+  auto credentials = ReadProxyCredentials(settings);
+  if (!credentials) return;
+  Set(curl, CURLOPT_PROXYUSERNAME, WideToNarrow(credentials->user).c_str());
+  Set(curl, CURLOPT_PROXYPASSWORD, WideToNarrow(credentials->password).c_str());
+  Set(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
+}
+
+// The file is created (or truncated) before anything is sent, since the
+// body is written as it arrives.
+HResult Download(WideView url, const WideString& path, const SettingsStore& settings) {
+  ThrowIfFailed(InitCurlOnce());
+  HResult hr;
+  auto file = CreateFileForWriting(path, &hr);
+  ThrowIfFailed(hr);
+  Easy curl(curl_easy_init());
+  if (!curl) throw HResultError(kEOutOfMemory);
+
+  BodySink sink{file.get()};
+  SetTransfer(curl.get(), WideToUtf8(url), &sink);
+  SetProxy(curl.get(), settings);
+  SetProxyCredentials(curl.get(), settings);
+  CURLcode code = curl_easy_perform(curl.get());
+  return Failed(sink.error) ? sink.error : HResultFromCurl(code);
+}
+
+}  // namespace
+
+HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
+  try {
+    return Download(url, path, settings);
+  } catch (...) {
+    return HResultFromCaught();
+  }
+}
+
+}  // namespace gw
