@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# Runs the Wine test layer: the real Gridwren.dll in the test hosts, under
+# Wine with the Japanese ANSI code page, on a private display and prefix.
+#
+#   tests/wine/run.sh BUILD_WIN_DIR
+#
+# Configures BUILD_WIN_DIR with the mingw toolchain if it has no cache yet and
+# builds the plug-in and both test hosts (GWT_NO_BUILD=1 skips that, for the
+# wine-tests build target). Everything it makes lives under
+# BUILD_WIN_DIR/wine-test: the private ja_JP.UTF-8 locale, a Wine prefix
+# template made once, and the current run (prefix copy, binaries, logs).
+# Prints PASS/FAIL per case, then "N passed, N failed"; exits non-zero on any
+# failure. Needs no stdin and no network.
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_WIN_DIR" >&2
+  exit 2
+fi
+SELF=$(realpath "${BASH_SOURCE[0]}")
+SRC=$(cd "$(dirname "$SELF")/../.." && pwd)
+mkdir -p "$1"
+BUILD=$(cd "$1" && pwd)
+WORK=$BUILD/wine-test
+HOSTS=(gwtesthost gwtesthost_nosetstatus)
+CASE_TIMEOUT=${GWT_CASE_TIMEOUT:-180}  # seconds per case
+
+say() { echo "run.sh: $*" >&2; }
+die() { say "$*"; exit 2; }
+
+# Nothing here may reach a real host. Where the system allows it (root,
+# unshare, ip), the whole run moves into a network namespace of its own in
+# which only the loopback interface exists.
+if [ -z "${GWT_NETNS:-}" ]; then
+  if command -v unshare >/dev/null && command -v ip >/dev/null && unshare --net true 2>/dev/null; then
+    GWT_NETNS=1 exec unshare --net bash "$SELF" "$BUILD"
+  fi
+  say "no private network namespace available; running in the system's network"
+  export GWT_NETNS=0
+fi
+if [ "$GWT_NETNS" = 1 ]; then
+  ip link set lo up
+fi
+
+# Wine would route even 127.0.0.1 through these.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY ftp_proxy FTP_PROXY
+export WINEARCH=win32 WINEDEBUG=-all
+# No Mono or Gecko prompts, and no menu entries written into $HOME.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+mkdir -p "$WORK"
+if [ "${GWT_NO_BUILD:-0}" != 1 ]; then
+  {
+    [ -f "$BUILD/CMakeCache.txt" ] ||
+      cmake -S "$SRC" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$SRC/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
+    cmake --build "$BUILD" -j2 --target gridwren gwtesthost gwtesthost_nosetstatus
+  } >"$WORK/build.log" 2>&1 || { tail -n 30 "$WORK/build.log" >&2; die "build failed, see $WORK/build.log"; }
+fi
+for f in Gridwren.dll gwtesthost.exe gwtesthost_nosetstatus.exe; do
+  [ -f "$BUILD/bin/$f" ] || die "$BUILD/bin/$f is missing"
+done
+
+# GetACP() is 932 only with a generated ja_JP.UTF-8 locale and LC_ALL; the
+# locale is generated privately, so the system's locales stay untouched.
+LOCALES=$WORK/locale
+if [ ! -e "$LOCALES/ja_JP.UTF-8/LC_CTYPE" ]; then
+  rm -rf "$LOCALES" "$LOCALES.tmp"
+  mkdir -p "$LOCALES.tmp"
+  # localedef exits 1 on mere warnings; the result decides.
+  LC_ALL=C localedef -i ja_JP -f UTF-8 "$LOCALES.tmp/ja_JP.UTF-8" >/dev/null 2>&1 || true
+  [ -e "$LOCALES.tmp/ja_JP.UTF-8/LC_CTYPE" ] || die "localedef could not generate ja_JP.UTF-8 (package locales?)"
+  mv "$LOCALES.tmp" "$LOCALES"
+fi
+# Only Wine runs in that locale; the shell and its tools stay as they are
+# (their messages are parsed here).
+wine_ja() { LOCPATH=$LOCALES LC_ALL=ja_JP.UTF-8 LANGUAGE= "$@"; }
+export LC_ALL=C
+
+XVFB_PID=""
+SERVER_PREFIXES=()
+cleanup() {
+  local prefix
+  for prefix in "${SERVER_PREFIXES[@]}"; do
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  done
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+# Xvfb picks a free display itself and reports it once it accepts clients.
+start_display() {
+  local number_file=$WORK/xvfb.display
+  : >"$number_file"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$WORK/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  local i
+  for i in $(seq 100); do
+    [ -s "$number_file" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || die "Xvfb did not start: $(tail -3 "$WORK/xvfb.log")"
+    sleep 0.1
+  done
+  [ -s "$number_file" ] || die "Xvfb did not report a display"
+  export DISPLAY=":$(head -n1 "$number_file")"
+}
+
+# One prefix made with wineboot per build folder; each run copies it.
+make_template() {
+  local template=$WORK/prefix-template
+  [ -e "$template/.gwt-ready" ] && return 0
+  local fresh=$template.tmp
+  rm -rf "$template" "$fresh"
+  SERVER_PREFIXES+=("$fresh")
+  say "creating the Wine prefix template (once)"
+  WINEPREFIX=$fresh wine_ja wineboot -i </dev/null >"$WORK/wineboot.log" 2>&1 || die "wineboot failed, see $WORK/wineboot.log"
+  # Without a window manager Wine otherwise waits 2 s at every window close.
+  WINEPREFIX=$fresh wine_ja wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # The registry reaches the disk when the server ends.
+  WINEPREFIX=$fresh wine_ja wineserver -w
+  touch "$fresh/.gwt-ready"
+  mv "$fresh" "$template"
+}
+
+RUN=$WORK/run
+prepare_run() {
+  [ -d "$RUN/prefix" ] && { WINEPREFIX=$RUN/prefix wineserver -k >/dev/null 2>&1 || true; }
+  rm -rf "$RUN"
+  mkdir -p "$RUN/bin" "$RUN/logs"
+  cp -a "$WORK/prefix-template" "$RUN/prefix"
+  # The hosts load the plug-in from beside themselves, as a mail client
+  # loads it from its plug-in folder.
+  cp "$BUILD/bin/Gridwren.dll" "$BUILD/bin/gwtesthost.exe" "$BUILD/bin/gwtesthost_nosetstatus.exe" "$RUN/bin/"
+  export WINEPREFIX=$RUN/prefix
+  SERVER_PREFIXES+=("$WINEPREFIX")
+  wine_ja wineserver -p
+}
+
+PASSED=0
+FAILED=0
+report() {
+  echo "$1"
+  case $1 in
+    PASS*) PASSED=$((PASSED + 1)) ;;
+    *) FAILED=$((FAILED + 1)) ;;
+  esac
+}
+
+# The plug-in must import system DLLs only: the runtimes are linked in.
+check_imports() {
+  local dump dll bad=""
+  dump=$(i686-w64-mingw32-objdump -p "$RUN/bin/Gridwren.dll") || { report "FAIL imports: objdump failed"; return; }
+  grep -q 'file format pei-i386' <<<"$dump" || { report "FAIL imports: not a PE image for i386"; return; }
+  grep -Eq '^Magic[[:space:]]+010b[[:space:]]+\(PE32\)' <<<"$dump" || { report "FAIL imports: not PE32"; return; }
+  for dll in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump"); do
+    case $dll in
+      kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | msvcrt.dll | ole32.dll | oleaut32.dll | \
+        shell32.dll | shlwapi.dll | comctl32.dll | comdlg32.dll | version.dll | uxtheme.dll | ntdll.dll) ;;
+      *) bad="$bad $dll" ;;
+    esac
+  done
+  if [ -n "$bad" ]; then report "FAIL imports: non-system DLLs imported:$bad"; else report "PASS imports"; fi
+}
+
+# One process per case: a crash, a hang or a loaded plug-in stays with its case.
+run_case() {
+  local host=$1 name=$2 log=$RUN/logs/$1.$2.log rc=0 line
+  wine_ja timeout -k 10 "$CASE_TIMEOUT" wine "$RUN/bin/$host.exe" "$name" </dev/null >"$log" 2>"$log.err" || rc=$?
+  line=$(tr -d '\r' <"$log" | grep -E "^(PASS $name\$|FAIL $name: )" | tail -n1 || true)
+  if [ -z "$line" ]; then
+    line="FAIL $name: no result from $host.exe (exit code $rc$([ "$rc" = 124 ] && echo ', timed out'))"
+  elif [[ $line == PASS* && $rc -ne 0 ]]; then
+    line="FAIL $name: $host.exe exited with code $rc"
+  fi
+  report "$line"
+  if [[ $line != PASS* ]]; then
+    tr -d '\r' <"$log.err" | tail -n 5 | sed 's/^/    /'
+  fi
+}
+
+run_host() {
+  local host=$1 names
+  names=$(wine_ja wine "$RUN/bin/$host.exe" --list </dev/null 2>>"$RUN/logs/$host.list.err" | tr -d '\r') ||
+    { report "FAIL $host: --list failed"; return; }
+  [ -n "$names" ] || { report "FAIL $host: lists no cases"; return; }
+  local name
+  for name in $names; do run_case "$host" "$name"; done
+}
+
+START=$(date +%s)
+start_display
+make_template
+prepare_run
+check_imports
+for host in "${HOSTS[@]}"; do run_host "$host"; done
+say "logs in $RUN/logs; $(($(date +%s) - START)) s"
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
