@@ -36,5 +36,9 @@ bool WantsHelp(const std::vector<std::string>& args);
 Command InitCommand();
 Command StartCommand();
 Command SettingsCommand();
+Command OutboxCommand();
+Command CheckCommand();
+Command RunCommand();
+Command ReadFeedCommand();
 
 }  // namespace gwhost

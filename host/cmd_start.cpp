@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <iostream>
 
+#include "host/check_outcomes.h"
 #include "host/cli.h"
 #include "host/plugin_loader.h"
 
@@ -32,8 +33,10 @@ int RunStart(const Invocation& inv) {
   if (!plugin) return Fail(kExitFailure, "start: " + error);
   auto onStart = plugin->Callback<int32_t (*)()>("BKC_OnStart");
   if (onStart == nullptr) return Fail(kExitFailure, "start: the plug-in has no BKC_OnStart");
+  PrintOutcomesAsTheyCome(true);
   onStart();
   std::cout << "plug-in started\n";
+  plugin.reset();  // unloading waits for the check that the start began
   return kExitOk;
 }
 

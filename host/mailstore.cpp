@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "host/outgoing_mail.h"
 #include "host/profile.h"
 
 namespace gwhost {
@@ -44,6 +45,9 @@ int AppendToFolder(const std::string& folder, const std::string& message) {
     LogLine("append refused: unknown folder " + folder);
     return kUnknownFolder;
   }
+  // Converting the text into the mail's declared form and dating it is the
+  // host's work, not the plug-in's.
+  const std::string stored = PrepareForOutbox(message, std::time(nullptr));
   // Maildir delivery: write under tmp/, then rename into new/, so that a
   // reader never sees half a message.
   const std::string name = UniqueName();
@@ -51,7 +55,7 @@ int AppendToFolder(const std::string& folder, const std::string& message) {
   const std::string dst = CurrentProfile().Outbox() + "/new/" + name;
   {
     std::ofstream out(tmp, std::ios::binary);
-    out.write(message.data(), static_cast<std::streamsize>(message.size()));
+    out.write(stored.data(), static_cast<std::streamsize>(stored.size()));
     if (!out) {
       std::remove(tmp.c_str());
       return kWriteFailed;

@@ -12,7 +12,8 @@ namespace gwhost {
 namespace {
 
 std::vector<Command> AllCommands() {
-  return {InitCommand(), StartCommand(), SettingsCommand()};
+  return {InitCommand(), StartCommand(), SettingsCommand(), CheckCommand(), RunCommand(), ReadFeedCommand(),
+          OutboxCommand()};
 }
 
 void PrintUsage(std::ostream& out) {

@@ -4,9 +4,13 @@
 // when that returns false.
 #include <cstdint>
 
+#include "base/thread.h"
 #include "plugin/plugin.h"
 
 extern "C" GW_EXPORT int32_t DllMain(void* module, uint32_t reason, void* reserved) noexcept {
   // As on Windows, a non-null `reserved` at detach means the process ends.
+  // On an unload, checks still running finish first: they use the lock and
+  // the settings store that detach destroys.
+  if (reason == gw::kProcessDetach && reserved == nullptr) gw::WaitForWorkerThreads();
   return gw::PluginEntry(module, reason, reserved != nullptr) ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 // an exception crossing this boundary would take the mail client down.
 #include <cstdint>
 
+#include "monitor/scheduling.h"
 #include "plugin/plugin.h"
 
 using gw::HostWindow;
@@ -13,6 +14,11 @@ GW_EXPORT int32_t GW_CALL BKC_OnStart() noexcept {
     gw::PluginStart();
   } catch (...) {
   }
+  return 0;
+}
+
+GW_EXPORT int32_t GW_CALL BKC_OnEveryMinute() noexcept {
+  gw::OnEveryMinute();
   return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "plugin/plugin.h"
 
+#include "monitor/scheduling.h"
 #include "plugin/host_calls.h"
 #include "settings/defaults.h"
 
@@ -52,9 +53,16 @@ const SettingsStore* Settings() { return g_settings; }
 
 HostWindow HostMainWindow() { return g_mainWindow; }
 
+void LearnHostContext() {
+  LearnAccountAddress();
+  g_mainWindow = host::GetMainWindow();
+}
+
 void PluginStart() {
   if (g_settings) InitDefaults(*g_settings);
   g_mainWindow = host::GetMainWindow();
+  // A check at every host start, before the first minute tick.
+  StartUsageCheck(0);
 }
 
 }  // namespace gw

@@ -35,4 +35,9 @@ HostWindow HostMainWindow();
 // Start-up work of BKC_OnStart: defaults, the main window, then one check.
 void PluginStart();
 
+// What a check needs to know of its host, learnt without writing anything:
+// the account address and the main window. A hosting program that runs
+// checks itself calls this first.
+void LearnHostContext();
+
 }  // namespace gw

@@ -31,12 +31,16 @@ void SetAccountAddress(WideView address) {
   AddressStorage().assign(address);
 }
 
-void InitDefaults(const SettingsStore& store) {
+void LearnAccountAddress() {
   // The host's texts are pieces of a path that it already ends with a
   // separator, so they are joined without adding one.
   WideString iniPath = NarrowToWide(host::GetDataFolder()) + NarrowToWide(host::GetCurrentMailBox()) +
                        u"MailBox.ini";
   SetAccountAddress(ReadProfileString(u"Account", u"MailAddress", u"", iniPath));
+}
+
+void InitDefaults(const SettingsStore& store) {
+  LearnAccountAddress();
 
   store.EnsureString(setting::kAddress, AccountAddress());
   store.EnsureString(setting::kInterval, u"30");

@@ -12,6 +12,9 @@ namespace gw {
 WideString AccountAddress();
 void SetAccountAddress(WideView address);
 
+// Reads AccountAddress from the current mailbox's "MailBox.ini".
+void LearnAccountAddress();
+
 // Learns AccountAddress from the current mailbox's "MailBox.ini" and writes
 // the default of every setting that is missing. Each failure is ignored.
 void InitDefaults(const SettingsStore& store);

@@ -29,11 +29,12 @@ std::optional<std::string> JsonMember(const std::string& line, const std::string
 
 }  // namespace
 
-LocalFeedServer::LocalFeedServer(const std::vector<std::string>& faults) {
+LocalFeedServer::LocalFeedServer(const std::vector<std::string>& faults, const std::vector<std::string>& options) {
   logFile_ = scratch_.path() + "/requests.log";
   std::vector<std::string> args = {"python3", GW_SOURCE_DIR "/tools/feed_server.py", "--port", "0",
                                    "--log", logFile_};
   for (const auto& fault : faults) args.insert(args.end(), {"--fault", fault});
+  args.insert(args.end(), options.begin(), options.end());
   std::vector<char*> argv;  // built before fork: the child only execs
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -20,8 +20,10 @@ struct LoggedRequest {
 
 class LocalFeedServer {
  public:
-  // Starts the server with these --fault modes and waits for its port.
-  explicit LocalFeedServer(const std::vector<std::string>& faults = {});
+  // Starts the server with these --fault modes and other options (such as
+  // "--usage", "3600") and waits for its port.
+  explicit LocalFeedServer(const std::vector<std::string>& faults = {},
+                           const std::vector<std::string>& options = {});
   ~LocalFeedServer();
   LocalFeedServer(const LocalFeedServer&) = delete;
   LocalFeedServer& operator=(const LocalFeedServer&) = delete;

@@ -1,0 +1,27 @@
+// Detached worker threads for usage checks.
+#pragma once
+
+#include <cstdint>
+
+namespace gw {
+
+using ThreadProc = void (*)(void* arg);
+
+// Starts `proc(arg)` on a new thread that nobody waits for. Ownership of
+// `arg` passes to the thread only when this returns true.
+//
+// A worker keeps the plug-in library loaded until it has finished, so a
+// check still running when the host unloads the library never touches the
+// destroyed lock or settings store: on Windows the thread holds a reference
+// on its own module and leaves through FreeLibraryAndExitThread; natively,
+// unloading waits for running workers (WaitForWorkerThreads).
+bool StartWorkerThread(ThreadProc proc, void* arg);
+
+// The calling thread's identifier.
+uint32_t CurrentThreadId();
+
+// Blocks until every worker started by StartWorkerThread has ended. Only the
+// native library's unload needs it.
+void WaitForWorkerThreads();
+
+}  // namespace gw

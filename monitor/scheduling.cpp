@@ -1,0 +1,66 @@
+#include "monitor/scheduling.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "base/message_box.h"
+#include "base/thread.h"
+#include "monitor/check_report.h"
+#include "monitor/check_runner.h"
+#include "plugin/plugin.h"
+
+namespace gw {
+namespace {
+
+// Minute ticks that found a non-zero interval since the library loaded. Only
+// the host's thread touches it, one tick at a time.
+uint32_t g_minuteCounter = 0;
+
+void RunDetached(void* arg) {
+  std::unique_ptr<CheckRunner> runner(static_cast<CheckRunner*>(arg));
+  runner->threadId = CurrentThreadId();
+  runner->UsageCheck();
+  // The code of a detached check is dropped with its runner.
+  ReportDetachedCheck(*runner);
+}
+
+}  // namespace
+
+// Tests start from a known count; the plug-in itself never resets it.
+void ResetMinuteCounterForTesting() { g_minuteCounter = 0; }
+
+WideString TestMailMessage(HResult result) {
+  if (Succeeded(result)) return u"電力使用状況を知らせるテストメールを送信しました。";
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "0x%08x", static_cast<unsigned>(result));
+  return u"電力情報の取得に失敗しました。エラーコード：" + Utf8ToWide(digits);
+}
+
+int32_t StartUsageCheck(int32_t testMail) noexcept {
+  try {
+    auto runner = std::make_unique<CheckRunner>(testMail);
+    if (testMail == 0) {
+      // Once started, the thread owns the runner; it is not touched here again.
+      if (StartWorkerThread(RunDetached, runner.get())) runner.release();
+      return 0;
+    }
+    runner->UsageCheck();
+    ShowMessageBox(kMessageCaption, TestMailMessage(runner->result));
+  } catch (...) {
+    // No runner, no check; nothing is reported.
+  }
+  return 0;
+}
+
+void OnEveryMinute() noexcept {
+  const SettingsStore* settings = Settings();
+  if (settings == nullptr) return;
+  try {
+    auto interval = static_cast<uint32_t>(ParseDecimal(TextOrEmpty(settings->GetString(setting::kInterval))));
+    if (interval == 0) return;
+    if (++g_minuteCounter % interval == 0) StartUsageCheck(0);
+  } catch (...) {
+  }
+}
+
+}  // namespace gw

@@ -1,0 +1,110 @@
+#include "monitor/scheduling.h"
+
+#include <gtest/gtest.h>
+
+#include "base/thread.h"
+#include "plugin/plugin.h"
+#include "settings/defaults.h"
+#include "support/fake_host.h"
+#include "support/local_feed_server.h"
+
+namespace gw {
+void ResetMinuteCounterForTesting();
+}
+
+namespace {
+
+using gw::WideString;
+
+TEST(TestMailMessage, TextsAreExact) {
+  EXPECT_EQ(gw::TestMailMessage(0), u"電力使用状況を知らせるテストメールを送信しました。");
+  EXPECT_EQ(gw::TestMailMessage(1), u"電力使用状況を知らせるテストメールを送信しました。");
+  EXPECT_EQ(gw::TestMailMessage(static_cast<gw::HResult>(0x80072EFDu)),
+            u"電力情報の取得に失敗しました。エラーコード：0x80072efd");
+  EXPECT_EQ(gw::TestMailMessage(gw::kEFail), u"電力情報の取得に失敗しました。エラーコード：0x80004005");
+}
+
+// The plug-in loaded in a fake host: its own store and lock, its checks on
+// worker threads against the local feed server.
+class SchedulingTest : public ::testing::Test {
+ protected:
+  gwtest::FakeHost host;
+  gwtest::LocalFeedServer server;
+
+  void SetUp() override {
+    ASSERT_TRUE(gw::PluginEntry(nullptr, gw::kProcessAttach, false));
+    host.WriteMailBoxIni("me@example.jp");
+    gw::InitDefaults(*gw::Settings());
+    Store().SetString(u"TUServer", gw::WideView(u"127.0.0.1"));
+    Store().SetDword(u"TUPort", static_cast<uint32_t>(server.port()));
+    Store().SetString(u"TUMessages", gw::WideView(u"99"));
+    gw::ResetMinuteCounterForTesting();
+  }
+  void TearDown() override {
+    gw::WaitForWorkerThreads();
+    gw::PluginEntry(nullptr, gw::kProcessDetach, false);
+  }
+
+  const gw::SettingsStore& Store() { return *gw::Settings(); }
+  void Interval(const char16_t* text) { Store().SetString(u"TUInterval", gw::WideView(text)); }
+  // Each check that gets past the pause and daily gates fetches the feed.
+  size_t ChecksAfter(int ticks) {
+    for (int i = 0; i < ticks; ++i) gw::OnEveryMinute();
+    gw::WaitForWorkerThreads();
+    size_t n = 0;
+    for (const auto& r : server.Requests()) n += r.target.find("/latest.json") != std::string::npos;
+    return n;
+  }
+};
+
+TEST_F(SchedulingTest, EveryIntervalthTickStartsACheck) {
+  Interval(u"30");
+  EXPECT_EQ(ChecksAfter(29), 0u);
+  EXPECT_EQ(ChecksAfter(1), 1u);
+  EXPECT_EQ(ChecksAfter(60), 3u);
+}
+
+TEST_F(SchedulingTest, NoUsableIntervalFreezesTheCounter) {
+  for (const char16_t* text : {u"0", u"", u"abc"}) {
+    Interval(text);
+    EXPECT_EQ(ChecksAfter(10), 0u) << gw::WideToUtf8(text);
+  }
+  Store().SetString(u"TUInterval", std::nullopt);  // rejected: stays ""
+  // A negative interval is a huge unsigned one: practically never.
+  Interval(u"-1");
+  EXPECT_EQ(ChecksAfter(10), 0u);
+  // The frozen ticks did not count: ten more at "10" give the first check.
+  Interval(u"10");
+  EXPECT_EQ(ChecksAfter(9), 0u);
+  EXPECT_EQ(ChecksAfter(1), 1u);
+}
+
+TEST_F(SchedulingTest, ChangedIntervalCountsOnFromTheSameCounter) {
+  Interval(u"1000");
+  EXPECT_EQ(ChecksAfter(45), 0u);
+  Interval(u"10");
+  EXPECT_EQ(ChecksAfter(4), 0u);
+  EXPECT_EQ(ChecksAfter(1), 1u);  // counter 50
+}
+
+TEST_F(SchedulingTest, StormOfTicksCompletesEveryCheck) {
+  Interval(u"1");
+  EXPECT_EQ(ChecksAfter(100), 100u);
+  // Only the first could send; the rest met the same hour.
+  EXPECT_EQ(host.appended.size(), 1u);
+}
+
+TEST_F(SchedulingTest, TestMailShowsItsOutcome) {
+  Store().SetDword(u"TUPause", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(gw::StartUsageCheck(1), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Gridwren: 電力使用状況を知らせるテストメールを送信しました。\n");
+  Store().SetDword(u"TUPort", static_cast<uint32_t>(gwtest::UnusedLocalPort()));
+  testing::internal::CaptureStderr();
+  gw::StartUsageCheck(1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Gridwren: 電力情報の取得に失敗しました。エラーコード：0x80072efd\n");
+}
+
+}  // namespace
