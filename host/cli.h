@@ -40,5 +40,7 @@ Command OutboxCommand();
 Command CheckCommand();
 Command RunCommand();
 Command ReadFeedCommand();
+Command SetupCommand();
+Command MenuCommand();
 
 }  // namespace gwhost

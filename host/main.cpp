@@ -13,7 +13,7 @@ namespace {
 
 std::vector<Command> AllCommands() {
   return {InitCommand(), StartCommand(), SettingsCommand(), CheckCommand(), RunCommand(), ReadFeedCommand(),
-          OutboxCommand()};
+          OutboxCommand(), SetupCommand(), MenuCommand()};
 }
 
 void PrintUsage(std::ostream& out) {

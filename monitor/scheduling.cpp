@@ -37,6 +37,8 @@ WideString TestMailMessage(HResult result) {
 }
 
 int32_t StartUsageCheck(int32_t testMail) noexcept {
+  // No store means the library is not (or no longer) loaded: no check.
+  if (Settings() == nullptr) return 0;
   try {
     auto runner = std::make_unique<CheckRunner>(testMail);
     if (testMail == 0) {

@@ -4,6 +4,9 @@
 
 #include "monitor/scheduling.h"
 #include "plugin/plugin.h"
+#include "plugin/plugin_info.h"
+#include "plugin/settings_command.h"
+#include "settings/settings_dialog.h"
 
 using gw::HostWindow;
 
@@ -19,6 +22,25 @@ GW_EXPORT int32_t GW_CALL BKC_OnStart() noexcept {
 
 GW_EXPORT int32_t GW_CALL BKC_OnEveryMinute() noexcept {
   gw::OnEveryMinute();
+  return 0;
+}
+
+GW_EXPORT int32_t GW_CALL BKC_OnMenuInit(HostWindow window, HostWindow menu, int32_t kind) noexcept {
+  return gw::OnMenuInit(window, menu, kind);
+}
+
+// The host learns nothing from the dialog's outcome: 1 in every case, also
+// when the dialog could not be shown.
+GW_EXPORT int32_t GW_CALL BKC_OnPlugInSetup(HostWindow parent) noexcept {
+  try {
+    gw::ShowSettingsDialog(parent);
+  } catch (...) {
+  }
+  return 1;
+}
+
+GW_EXPORT int32_t GW_CALL BKC_OnPlugInInfo(char* record) noexcept {
+  if (record != nullptr) gw::FillPluginInfo(record);
   return 0;
 }
 
