@@ -9,9 +9,16 @@
 # wine-tests build target). Everything it makes lives under
 # BUILD_WIN_DIR/wine-test: the private ja_JP.UTF-8 locale, a Wine prefix
 # template made once, and the current run (prefix copy, binaries, logs).
+# Starts two local feed servers (tools/feed_server.py, with python3) for the
+# cases that download, and stops them at the end.
 # Prints PASS/FAIL per case, then "N passed, N failed"; exits non-zero on any
 # failure. Needs no stdin and no network.
+#
+# With GWT_SCREENSHOT=FILE.png it also saves a picture of the settings
+# dialog, values loaded, as the screen shows it (docs/settings-dialog.png is
+# made this way; needs ImageMagick's import).
 set -euo pipefail
+[ -n "${GWT_SCREENSHOT:-}" ] && export GWT_SCREENSHOT=$(realpath -m "$GWT_SCREENSHOT")
 
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_WIN_DIR" >&2
@@ -78,8 +85,13 @@ export LC_ALL=C
 
 XVFB_PID=""
 SERVER_PREFIXES=()
+FEED_PIDS=()
 cleanup() {
-  local prefix
+  local prefix pid
+  for pid in "${FEED_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   for prefix in "${SERVER_PREFIXES[@]}"; do
     WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
   done
@@ -137,6 +149,34 @@ prepare_run() {
   export WINEPREFIX=$RUN/prefix
   SERVER_PREFIXES+=("$WINEPREFIX")
   wine_ja wineserver -p
+  # Japanese Windows shows dialogs in "MS UI Gothic", a proportional font;
+  # its closest stand-in here is the proportional IPA font, not the
+  # fixed-width one Wine picks by itself.
+  wine_ja wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d 'IPAPGothic' /f \
+    </dev/null >/dev/null 2>&1 || say "could not set the dialog font's stand-in"
+}
+
+# The local feed servers that the download cases reach through the
+# plug-in's own proxy settings, in this run's network namespace like Wine.
+# Both demand the proxy credentials that the cases set (online_check.cpp);
+# the case learns a server's port from the variable named here.
+start_feed_server() {
+  local name=$1 variable=$2 port_file=$RUN/$1.port i
+  shift 2
+  # UTF-8 mode: the password on the command line is Japanese.
+  PYTHONUTF8=1 python3 "$SRC/tools/feed_server.py" --port 0 --port-file "$port_file" --log "$RUN/logs/$name.log" \
+    --fault 'proxyauth:gw-proxy:秘密pass' "$@" </dev/null >"$RUN/logs/$name.out" 2>&1 &
+  FEED_PIDS+=($!)
+  for i in $(seq 100); do
+    [ -s "$port_file" ] && break
+    kill -0 "${FEED_PIDS[-1]}" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -s "$port_file" ]; then
+    export "$variable=$(cat "$port_file")"
+  else
+    say "feed server $name did not start: $(tail -n 2 "$RUN/logs/$name.out")"
+  fi
 }
 
 PASSED=0
@@ -190,11 +230,38 @@ run_host() {
   for name in $names; do run_case "$host" "$name"; done
 }
 
+# The layout case holds the dialog open while it finds a folder named in
+# GWT_SCREENSHOT_DIR: it writes the dialog's geometry to "ready" there and
+# waits for "done".
+take_screenshot() {
+  local out=$1 dir=$RUN/screenshot pid i
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  GWT_SCREENSHOT_DIR="Z:${dir//\//\\}" wine_ja wine "$RUN/bin/gwtesthost.exe" dialog_layout \
+    </dev/null >"$RUN/logs/screenshot.log" 2>&1 &
+  pid=$!
+  for i in $(seq 300); do
+    [ -s "$dir/ready" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -s "$dir/ready" ] && import -window root -crop "$(cat "$dir/ready")" +repage "$out"; then
+    report "PASS screenshot"
+  else
+    report "FAIL screenshot: no picture of the dialog (see $RUN/logs/screenshot.log)"
+  fi
+  touch "$dir/done"
+  wait "$pid" || true
+}
+
 START=$(date +%s)
 start_display
 make_template
 prepare_run
+start_feed_server feed GWT_FEED_PORT
+start_feed_server slowfeed GWT_SLOW_FEED_PORT --fault /latest.json=delay:3
 check_imports
+[ -n "${GWT_SCREENSHOT:-}" ] && take_screenshot "$GWT_SCREENSHOT"
 for host in "${HOSTS[@]}"; do run_host "$host"; done
 say "logs in $RUN/logs; $(($(date +%s) - START)) s"
 echo "$PASSED passed, $FAILED failed"

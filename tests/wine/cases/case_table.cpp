@@ -9,6 +9,20 @@ void CaseBinding(TestEnv& env);
 void CaseBindingWithoutSetStatus(TestEnv& env);
 void CaseExports(TestEnv& env);
 void CaseDefaults(TestEnv& env);
+void CaseDownloadCom(TestEnv& env);
+void CaseUnloadDuringCheck(TestEnv& env);
+void CaseTestMailBox(TestEnv& env);
+
+void CaseDialogLoad(TestEnv& env);
+void CaseDialogOk(TestEnv& env);
+void CaseDialogCancel(TestEnv& env);
+void CaseResources(TestEnv& env);
+void CasePluginInfo(TestEnv& env);
+void CaseMenu(TestEnv& env);
+void CaseDialogTestMail(TestEnv& env);
+void CaseDialogLinks(TestEnv& env);
+void CaseDialogGlyphs(TestEnv& env);
+void CaseDialogLayout(TestEnv& env);
 
 namespace {
 
@@ -18,6 +32,19 @@ const TestCase kCases[] = {
     {"binding_nosetstatus", CaseBindingWithoutSetStatus, HostKind::kWithoutSetStatus},
     {"exports", CaseExports, HostKind::kCurrent},
     {"defaults", CaseDefaults, HostKind::kCurrent},
+    {"download_com", CaseDownloadCom, HostKind::kCurrent},
+    {"unload_during_check", CaseUnloadDuringCheck, HostKind::kCurrent},
+    {"test_mail_box", CaseTestMailBox, HostKind::kCurrent},
+    {"dialog_load", CaseDialogLoad, HostKind::kCurrent},
+    {"dialog_ok", CaseDialogOk, HostKind::kCurrent},
+    {"dialog_cancel", CaseDialogCancel, HostKind::kCurrent},
+    {"resources", CaseResources, HostKind::kCurrent},
+    {"plugin_info", CasePluginInfo, HostKind::kCurrent},
+    {"menu", CaseMenu, HostKind::kCurrent},
+    {"dialog_test_mail", CaseDialogTestMail, HostKind::kCurrent},
+    {"dialog_links", CaseDialogLinks, HostKind::kCurrent},
+    {"dialog_glyphs", CaseDialogGlyphs, HostKind::kCurrent},
+    {"dialog_layout", CaseDialogLayout, HostKind::kCurrent},
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "host/test_host_state.h"
 
 using gwtest::detail::KeepText;
+using gwtest::detail::RunHostCallHook;
 using gwtest::detail::State;
 using gwtest::detail::StateGuard;
 
@@ -62,18 +63,21 @@ void NoteInertCall(const char* name) {
 extern "C" {
 
 const char* __stdcall BKA_GetVersion() {
+  RunHostCallHook();
   StateGuard guard;
   State().record.versionCalls++;
   return KeepText(State().version);
 }
 
 int32_t __stdcall BKA_Command(void* window, const char* command) {
+  RunHostCallHook();
   StateGuard guard;
   State().record.commands.push_back({static_cast<HWND>(window), command ? command : ""});
   return 0;
 }
 
 int32_t __stdcall BKA_GetWindowHandles(void** main, void** tree, void** list, void** view) {
+  RunHostCallHook();
   if (main) *main = gwtest::HostMainWindow();
   if (tree) *tree = nullptr;
   if (list) *list = nullptr;
@@ -82,6 +86,7 @@ int32_t __stdcall BKA_GetWindowHandles(void** main, void** tree, void** list, vo
 }
 
 uint32_t __stdcall BKA_RegisterCommand(const char* description, int32_t kind, gw::CommandCallback callback) {
+  RunHostCallHook();
   StateGuard guard;
   uint32_t id = State().nextCommandId++;
   State().record.registered.push_back({id, description ? description : "", kind, callback, nullptr});
@@ -89,6 +94,7 @@ uint32_t __stdcall BKA_RegisterCommand(const char* description, int32_t kind, gw
 }
 
 int32_t __stdcall BKA_RegisterUICallback(uint32_t id, gw::StateCallback callback) {
+  RunHostCallHook();
   StateGuard guard;
   for (auto& command : State().record.registered) {
     if (command.id == id) command.state = callback;
@@ -97,16 +103,19 @@ int32_t __stdcall BKA_RegisterUICallback(uint32_t id, gw::StateCallback callback
 }
 
 const char* __stdcall BKA_GetDataFolder() {
+  RunHostCallHook();
   StateGuard guard;
   return KeepText(State().dataFolder);
 }
 
 const char* __stdcall BKA_GetTempFolder() {
+  RunHostCallHook();
   StateGuard guard;
   return KeepText(State().tempFolder);
 }
 
 const char* __stdcall BKA_GetCurrentMailBox() {
+  RunHostCallHook();
   StateGuard guard;
   return KeepText(State().mailBox);
 }
@@ -114,6 +123,7 @@ const char* __stdcall BKA_GetCurrentMailBox() {
 // A fresh, empty file on every call: created exclusively, so no caller in
 // this or another process is ever handed the same name.
 const char* __stdcall BKA_GetTempFileName(const char* extension) {
+  RunHostCallHook();
   StateGuard guard;
   std::string ext = (extension && *extension) ? extension : "tmp";
   if (ext.find_first_of("\\/:") != std::string::npos) return KeepText("");
@@ -134,6 +144,7 @@ const char* __stdcall BKA_GetTempFileName(const char* extension) {
 }
 
 int32_t __stdcall BKA_AppendMessage(const char* folder, const char* message) {
+  RunHostCallHook();
   StateGuard guard;
   std::string f = folder ? folder : "", m = message ? message : "";
   std::string file = StoreMessage(f, m);
@@ -142,6 +153,7 @@ int32_t __stdcall BKA_AppendMessage(const char* folder, const char* message) {
 }
 
 int32_t __stdcall BKA_B64Convert(const char* output, const char* input, int32_t encode) {
+  RunHostCallHook();
   int32_t result = gwhost::ConvertFileBase64(output, input, encode);
   StateGuard guard;
   State().record.conversions.push_back({output ? output : "", input ? input : "", encode, result});

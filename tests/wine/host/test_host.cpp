@@ -2,8 +2,19 @@
 
 #include "host/test_host_state.h"
 
+#include <atomic>
+
 namespace gwtest {
 namespace detail {
+namespace {
+
+std::atomic<HostCallHook> g_hook{nullptr};
+
+}  // namespace
+
+void RunHostCallHook() {
+  if (HostCallHook hook = g_hook.load()) hook();
+}
 
 HostState& State() {
   static HostState* state = [] {
@@ -33,7 +44,10 @@ void ResetHost(const std::string& dataFolder, const std::string& mailBox, const 
   s.mailBox = mailBox;
   s.tempFolder = tempFolder;
   s.record = HostRecord();
+  detail::g_hook.store(nullptr);
 }
+
+void SetHostCallHook(HostCallHook hook) { detail::g_hook.store(hook); }
 
 void SetHostVersion(const std::string& version) {
   StateGuard guard;

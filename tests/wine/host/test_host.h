@@ -59,6 +59,14 @@ void SetHostVersion(const std::string& version);
 // A copy of the record, taken under the lock.
 HostRecord HostSnapshot();
 
+// A function the host runs on the calling thread at the start of each
+// working host function, outside its lock; null for none, and none
+// after ResetHost. The plug-in's checks run on threads of their own, and its
+// calls into the host are where a test can act on such a thread (register a
+// COM class in the thread's apartment, say).
+using HostCallHook = void (*)();
+void SetHostCallHook(HostCallHook hook);
+
 // The host's main window: a real, hidden top-level window.
 HWND HostMainWindow();
 

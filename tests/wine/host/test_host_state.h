@@ -32,6 +32,9 @@ class StateGuard {
   StateGuard& operator=(const StateGuard&) = delete;
 };
 
+// Runs the hook set with SetHostCallHook, if any; call without the lock.
+void RunHostCallHook();
+
 // Keeps `text` for the plug-in; call with the lock held.
 const char* KeepText(std::string text);
 
