@@ -28,8 +28,14 @@ while read -r target; do
   seeds="$here/corpus/${target#fuzz_}"
   if [[ -d "$seeds" ]]; then cp -R "$seeds/." "$corpus/"; fi
   echo "== $target: ${seconds}s"
-  if ! "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus"; then
+  # libFuzzer reports every new input; keep that in a log and show the
+  # summary, or the whole tail when the target found something.
+  log="$build/$target.log"
+  if "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1; then
+    grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
+  else
+    tail -n 60 "$log"
     failed+=("$target")
   fi
 done < "$build/fuzz_targets.txt"

@@ -9,33 +9,19 @@
 #include "plugin/plugin.h"
 #include "settings/dialog_model.h"
 #include "settings/settings_dialog.h"
+#include "settings/settings_dialog_ids.h"
 
 namespace gw {
 namespace {
 
-constexpr int kDialogResource = 102;
+constexpr int kDialogResource = dialog_id::kDialog;
 // The library's own manifest, which asks for the version 6 common controls.
 constexpr int kManifestResource = 2;
 
 constexpr INT_PTR kConfirmed = 1;
 constexpr INT_PTR kCancelled = 2;
 
-namespace id {
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-constexpr int kPause = 1028;
-constexpr int kServer = 1031;
-constexpr int kPort = 1032;
-constexpr int kUser = 1033;
-constexpr int kPassword = 1034;
-constexpr int kYahooLink = 1035;
-constexpr int kTepcoLink = 1036;
-constexpr int kAddress = 1037;
-constexpr int kPercent = 1040;
-constexpr int kTestMail = 1041;
-constexpr int kInterval = 1042;
-constexpr int kMessages = 1043;
-}  // namespace id
+namespace id = dialog_id;
 
 const wchar_t* Wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 

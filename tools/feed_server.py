@@ -125,18 +125,18 @@ class FaultTable:
     def __init__(self):
         self._scopes = {}
 
-    def add(self, spec):
-        scope, mode_text = None, spec
-        if spec.startswith("/"):
-            scope, equals, mode_text = spec.partition("=")
+    def add(self, fault_text):
+        scope, mode_text = None, fault_text
+        if fault_text.startswith("/"):
+            scope, equals, mode_text = fault_text.partition("=")
             if not equals:
-                raise OptionError(f"fault {spec!r} needs PATH=MODE")
+                raise OptionError(f"fault {fault_text!r} needs PATH=MODE")
         mode, argument = parse_mode(mode_text)
         stages = self._scopes.setdefault(scope, {})
         stage = MODES[mode][0]
         if stage in stages:
             where = scope or "all paths"
-            raise OptionError(f"fault {spec!r} conflicts with {stages[stage][0]!r} for {where}")
+            raise OptionError(f"fault {fault_text!r} conflicts with {stages[stage][0]!r} for {where}")
         stages[stage] = (mode, argument)
 
     def for_path(self, path):
@@ -463,8 +463,8 @@ def parse_options(argv):
         if getattr(options, name) is None:
             setattr(options, name, default)
     faults = FaultTable()
-    for spec in options.fault:
-        faults.add(spec)
+    for fault_text in options.fault:
+        faults.add(fault_text)
     return options, faults
 
 

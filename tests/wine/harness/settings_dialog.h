@@ -7,27 +7,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "settings/settings_dialog_ids.h"
+
 namespace gwtest {
 
 constexpr wchar_t kDialogCaption[] = L"Gridwren\u306e\u8a2d\u5b9a";  // "Gridwrenの設定"
 constexpr wchar_t kMessageBoxCaption[] = L"Gridwren";
 
-namespace control {
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-constexpr int kPause = 1028;
-constexpr int kServer = 1031;
-constexpr int kPort = 1032;
-constexpr int kUser = 1033;
-constexpr int kPassword = 1034;
-constexpr int kYahooLink = 1035;
-constexpr int kTepcoLink = 1036;
-constexpr int kAddress = 1037;
-constexpr int kPercent = 1040;
-constexpr int kTestMail = 1041;
-constexpr int kInterval = 1042;
-constexpr int kMessages = 1043;
-}  // namespace control
+namespace control = gw::dialog_id;
 
 using DialogScript = std::function<void(HWND dialog)>;
 
