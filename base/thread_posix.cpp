@@ -1,7 +1,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <condition_variable>
+#include <atomic>
+#include <list>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -10,36 +12,65 @@
 namespace gw {
 namespace {
 
+// Workers are joined, never detached: a thread that has only signalled its
+// end may still be running the last instructions of this library, and the
+// library's unload must not pull them away. Finished workers are joined as
+// new ones start, so they never pile up.
+struct Worker {
+  std::thread thread;
+  std::shared_ptr<std::atomic<bool>> done;
+};
+
 std::mutex g_mutex;
-std::condition_variable g_idle;
-int g_running = 0;
+std::list<Worker> g_workers;
+
+void JoinFinished(std::list<Worker>& finished) {
+  for (auto& w : finished) w.thread.join();
+  finished.clear();
+}
 
 }  // namespace
 
 bool StartWorkerThread(ThreadProc proc, void* arg) {
-  {
-    std::lock_guard<std::mutex> guard(g_mutex);
-    ++g_running;
-  }
+  std::list<Worker> finished;
   try {
-    std::thread([proc, arg] {
-      proc(arg);
-      std::lock_guard<std::mutex> guard(g_mutex);
-      if (--g_running == 0) g_idle.notify_all();
-    }).detach();
-    return true;
-  } catch (...) {
     std::lock_guard<std::mutex> guard(g_mutex);
-    if (--g_running == 0) g_idle.notify_all();
+    for (auto it = g_workers.begin(); it != g_workers.end();) {
+      auto next = std::next(it);
+      if (it->done->load()) finished.splice(finished.end(), g_workers, it);
+      it = next;
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    // The list's node first: once the thread runs it owns `arg`, and nothing
+    // may fail after that.
+    Worker& worker = g_workers.emplace_back();
+    try {
+      worker.thread = std::thread([proc, arg, done] {
+        proc(arg);
+        done->store(true);
+      });
+    } catch (...) {
+      g_workers.pop_back();
+      throw;
+    }
+    worker.done = std::move(done);
+  } catch (...) {
+    JoinFinished(finished);
     return false;
   }
+  JoinFinished(finished);
+  return true;
 }
 
 uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
 void WaitForWorkerThreads() {
-  std::unique_lock<std::mutex> lock(g_mutex);
-  g_idle.wait(lock, [] { return g_running == 0; });
+  std::list<Worker> all;
+  {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    all.swap(g_workers);
+  }
+  JoinFinished(all);
 }
 
 }  // namespace gw

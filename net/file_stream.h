@@ -19,9 +19,8 @@ class FileStream {
   // Reads up to `size` bytes; `*got` is 0 at the end of the file.
   virtual HResult Read(void* buffer, uint32_t size, uint32_t* got) = 0;
   virtual HResult Write(const void* data, uint32_t size) = 0;
-  // The file's size in bytes, from its end.
+  // The file's size in bytes; call it before reading.
   virtual HResult Size(uint64_t* size) = 0;
-  virtual HResult Rewind() = 0;
 };
 
 std::unique_ptr<FileStream> OpenFileForReading(const WideString& path, HResult* result);

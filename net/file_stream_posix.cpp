@@ -57,8 +57,6 @@ class FdStream final : public FileStream {
     return kSOk;
   }
 
-  HResult Rewind() override { return lseek(fd_, 0, SEEK_SET) == 0 ? kSOk : FromErrno(errno); }
-
  private:
   int fd_;
 };

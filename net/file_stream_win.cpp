@@ -25,20 +25,13 @@ class ShellStream final : public FileStream {
     return hr;
   }
 
+  // The size from the end of the file; the position goes back to the start.
   HResult Size(uint64_t* size) override {
     LARGE_INTEGER zero{};
-    ULARGE_INTEGER here{}, end{};
-    HRESULT hr = stream_->Seek(zero, STREAM_SEEK_CUR, &here);
-    if (SUCCEEDED(hr)) hr = stream_->Seek(zero, STREAM_SEEK_END, &end);
+    ULARGE_INTEGER end{};
+    HRESULT hr = stream_->Seek(zero, STREAM_SEEK_END, &end);
     if (FAILED(hr)) return hr;
-    LARGE_INTEGER back;
-    back.QuadPart = static_cast<LONGLONG>(here.QuadPart);
     *size = end.QuadPart;
-    return stream_->Seek(back, STREAM_SEEK_SET, nullptr);
-  }
-
-  HResult Rewind() override {
-    LARGE_INTEGER zero{};
     return stream_->Seek(zero, STREAM_SEEK_SET, nullptr);
   }
 

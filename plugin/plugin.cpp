@@ -59,7 +59,12 @@ void LearnHostContext() {
 }
 
 void PluginStart() {
-  if (g_settings) InitDefaults(*g_settings);
+  // A failed default (even for lack of memory) must not keep the host's
+  // window from being learnt or the start-up check from running.
+  try {
+    if (g_settings) InitDefaults(*g_settings);
+  } catch (...) {
+  }
   g_mainWindow = host::GetMainWindow();
   // A check at every host start, before the first minute tick.
   StartUsageCheck(0);

@@ -118,7 +118,7 @@ void OnNotify(HWND dialog, const NMHDR* header) {
   if (header->hwndFrom != GetDlgItem(dialog, control)) return;
   const auto* link = reinterpret_cast<const NMLINK*>(header);
   // A failure to open the page is not reported.
-  ShellExecuteW(nullptr, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(nullptr, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOW);
 }
 
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
