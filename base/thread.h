@@ -20,8 +20,9 @@ bool StartWorkerThread(ThreadProc proc, void* arg);
 // The calling thread's identifier.
 uint32_t CurrentThreadId();
 
-// Blocks until every worker started by StartWorkerThread has ended. Only the
-// native library's unload needs it.
-void WaitForWorkerThreads();
+// Blocks until every worker started by StartWorkerThread has ended, or for
+// at most `timeoutMs` milliseconds (negative: no limit); true when all have
+// ended. Only the native library's unload needs it.
+bool WaitForWorkerThreads(int timeoutMs = -1);
 
 }  // namespace gw

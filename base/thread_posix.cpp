@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -64,13 +65,28 @@ bool StartWorkerThread(ThreadProc proc, void* arg) {
 
 uint32_t CurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
-void WaitForWorkerThreads() {
-  std::list<Worker> all;
-  {
-    std::lock_guard<std::mutex> guard(g_mutex);
-    all.swap(g_workers);
+bool WaitForWorkerThreads(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    std::list<Worker> finished;
+    bool allDone = true;
+    {
+      std::lock_guard<std::mutex> guard(g_mutex);
+      for (auto it = g_workers.begin(); it != g_workers.end();) {
+        auto next = std::next(it);
+        if (timeoutMs < 0 || it->done->load()) {
+          finished.splice(finished.end(), g_workers, it);
+        } else {
+          allDone = false;
+        }
+        it = next;
+      }
+    }
+    JoinFinished(finished);
+    if (allDone) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  JoinFinished(all);
 }
 
 }  // namespace gw

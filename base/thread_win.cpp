@@ -44,6 +44,6 @@ bool StartWorkerThread(ThreadProc proc, void* arg) {
 uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
 
 // Workers hold the library loaded themselves; nothing to wait for.
-void WaitForWorkerThreads() {}
+bool WaitForWorkerThreads(int) { return true; }
 
 }  // namespace gw

@@ -26,8 +26,7 @@ void RunDetached(void* arg) {
 
 }  // namespace
 
-// Tests start from a known count; the plug-in itself never resets it.
-void ResetMinuteCounterForTesting() { g_minuteCounter = 0; }
+void ResetMinuteCounter() { g_minuteCounter = 0; }
 
 WideString TestMailMessage(HResult result) {
   if (Succeeded(result)) return u"電力使用状況を知らせるテストメールを送信しました。";

@@ -16,6 +16,10 @@ int32_t StartUsageCheck(int32_t testMail) noexcept;
 // The host's minute tick: every TUInterval-th tick starts a detached check.
 void OnEveryMinute() noexcept;
 
+// The tick count starts at 0 when the library is loaded, even where the
+// system kept an earlier load's memory.
+void ResetMinuteCounter();
+
 // The message box text for a test mail's outcome.
 WideString TestMailMessage(HResult result);
 

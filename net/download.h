@@ -40,4 +40,10 @@ std::optional<ProxyCredentials> ReadProxyCredentials(const SettingsStore& settin
 // on its thread. Never throws.
 HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept;
 
+// While set, downloads in progress and new ones end at once, cancelled. The
+// native library's unload waits for running checks and sets it first, so that
+// a server trickling a byte now and then cannot hold the unload; on Windows
+// nothing waits for a check, and it has no effect.
+void SetDownloadsAborted(bool aborted) noexcept;
+
 }  // namespace gw

@@ -3,6 +3,7 @@
 // codes, so that a check behaves alike in both builds.
 #include <curl/curl.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,12 +40,26 @@ struct EasyDeleter {
 };
 using Easy = std::unique_ptr<CURL, EasyDeleter>;
 
-// Where the body goes. A failure here keeps its own code (a full disk, the
-// size cap) instead of libcurl's generic write error.
+// Set while the library unloads: transfers in progress end at once.
+std::atomic<bool> g_aborted{false};
+
+// Where the body goes. The file is created when the response starts to
+// arrive, as the component opens it only after the request has succeeded, so
+// a failed request reports the network's code and leaves no file. A failure
+// here keeps its own code (a full disk, the size cap) instead of libcurl's
+// generic write error.
 struct BodySink {
-  FileStream* file;
+  explicit BodySink(const WideString& destination) : path(destination) {}
+
+  const WideString& path;
+  std::unique_ptr<FileStream> file;
   uint64_t received = 0;
   HResult error = kSOk;
+
+  bool Open() {
+    if (!file) file = CreateFileForWriting(path, &error);
+    return file != nullptr;
+  }
 };
 
 size_t WriteBody(char* data, size_t size, size_t count, void* context) {
@@ -54,10 +69,13 @@ size_t WriteBody(char* data, size_t size, size_t count, void* context) {
     sink->error = kEFileTooLarge;
     return 0;
   }
+  if (!sink->Open()) return 0;
   sink->received += bytes;
   sink->error = sink->file->Write(data, static_cast<uint32_t>(bytes));
   return Failed(sink->error) ? 0 : bytes;
 }
+
+int CheckAborted(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return g_aborted.load() ? 1 : 0; }
 
 template <typename T>
 void Set(CURL* curl, CURLoption option, T value) {
@@ -78,6 +96,8 @@ void SetTransfer(CURL* curl, const std::string& url, BodySink* sink) {
   Set(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
   Set(curl, CURLOPT_WRITEFUNCTION, WriteBody);
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(sink));
+  Set(curl, CURLOPT_XFERINFOFUNCTION, CheckAborted);
+  Set(curl, CURLOPT_NOPROGRESS, 0L);
 }
 
 // Only the plug-in's own settings choose a proxy: an empty proxy text and an
@@ -100,25 +120,25 @@ void SetProxyCredentials(CURL* curl, const SettingsStore& settings) {
   Set(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
 }
 
-// The file is created (or truncated) before anything is sent, since the
-// body is written as it arrives.
 HResult Download(WideView url, const WideString& path, const SettingsStore& settings) {
   ThrowIfFailed(InitCurlOnce());
-  HResult hr;
-  auto file = CreateFileForWriting(path, &hr);
-  ThrowIfFailed(hr);
   Easy curl(curl_easy_init());
   if (!curl) throw HResultError(kEOutOfMemory);
 
-  BodySink sink{file.get()};
+  BodySink sink(path);
   SetTransfer(curl.get(), WideToUtf8(url), &sink);
   SetProxy(curl.get(), settings);
   SetProxyCredentials(curl.get(), settings);
   CURLcode code = curl_easy_perform(curl.get());
-  return Failed(sink.error) ? sink.error : HResultFromCurl(code);
+  if (Failed(sink.error)) return sink.error;
+  if (code != CURLE_OK) return HResultFromCurl(code);
+  // An empty body still leaves an empty file, created or truncated.
+  return sink.Open() ? kSOk : sink.error;
 }
 
 }  // namespace
+
+void SetDownloadsAborted(bool aborted) noexcept { g_aborted.store(aborted); }
 
 HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
   try {

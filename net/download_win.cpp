@@ -134,6 +134,8 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
 
 }  // namespace
 
+void SetDownloadsAborted(bool) noexcept {}
+
 HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
   try {
     return Download(url, path, settings);

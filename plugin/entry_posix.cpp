@@ -5,12 +5,31 @@
 #include <cstdint>
 
 #include "base/thread.h"
+#include "net/download.h"
 #include "plugin/plugin.h"
 
+namespace {
+
+// Longer than a check that meets the download time-outs: 60 s to connect,
+// 30 s without data.
+constexpr int kUnloadGraceMs = 120000;
+
+// Checks still running finish first: they use the lock and the settings
+// store that detach destroys. A check that a server keeps alive with a byte
+// now and then is cancelled once the grace time is over.
+void FinishRunningChecks() {
+  if (gw::WaitForWorkerThreads(kUnloadGraceMs)) return;
+  gw::SetDownloadsAborted(true);
+  gw::WaitForWorkerThreads();
+}
+
+}  // namespace
+
 extern "C" GW_EXPORT int32_t DllMain(void* module, uint32_t reason, void* reserved) noexcept {
+  // A library that the system keeps mapped after an unload starts again from
+  // a clean state when it is loaded anew.
+  if (reason == gw::kProcessAttach) gw::SetDownloadsAborted(false);
   // As on Windows, a non-null `reserved` at detach means the process ends.
-  // On an unload, checks still running finish first: they use the lock and
-  // the settings store that detach destroys.
-  if (reason == gw::kProcessDetach && reserved == nullptr) gw::WaitForWorkerThreads();
+  if (reason == gw::kProcessDetach && reserved == nullptr) FinishRunningChecks();
   return gw::PluginEntry(module, reason, reserved != nullptr) ? 1 : 0;
 }

@@ -17,6 +17,7 @@ bool Attach() {
   // The lock stays when binding fails; the library is then not loaded.
   if (!BindHostApi()) return false;
   g_settings = new SettingsStore(RegistryRoot::kCurrentUser, WideString(kSettingsKeyPath));
+  ResetMinuteCounter();
   return true;
 }
 

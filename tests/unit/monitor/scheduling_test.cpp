@@ -8,10 +8,6 @@
 #include "support/fake_host.h"
 #include "support/local_feed_server.h"
 
-namespace gw {
-void ResetMinuteCounterForTesting();
-}
-
 namespace {
 
 using gw::WideString;
@@ -38,7 +34,6 @@ class SchedulingTest : public ::testing::Test {
     Store().SetString(u"TUServer", gw::WideView(u"127.0.0.1"));
     Store().SetDword(u"TUPort", static_cast<uint32_t>(server.port()));
     Store().SetString(u"TUMessages", gw::WideView(u"99"));
-    gw::ResetMinuteCounterForTesting();
   }
   void TearDown() override {
     gw::WaitForWorkerThreads();
