@@ -97,20 +97,4 @@ class Variant {
   VARIANT v_;
 };
 
-// Initialises COM on the calling thread for its lifetime, and uninitialises
-// it only when the initialisation succeeded.
-class ComInit {
- public:
-  ComInit() : hr_(CoInitialize(nullptr)) {}
-  ~ComInit() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  ComInit(const ComInit&) = delete;
-  ComInit& operator=(const ComInit&) = delete;
-  HRESULT result() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
 }  // namespace gw

@@ -71,12 +71,16 @@ int32_t CheckRunner::UsageCheck() noexcept {
     } catch (const FetchFailed& failure) {
       code = failure.code;
       outcome = failure.what;
-    } catch (...) {
-      code = HResultFromCaught();
+    } catch (const HResultError& failure) {
+      code = failure.code();
       outcome = "failed in a platform component";
+    } catch (...) {
+      // A failure without a code of its own, lack of memory included.
+      code = kEFail;
+      outcome = "failed";
     }
   } catch (...) {
-    code = HResultFromCaught();
+    code = kEFail;
     outcome = "could not start";
   }
   result = code;

@@ -9,7 +9,7 @@ namespace {
 
 class ShellStream final : public FileStream {
  public:
-  explicit ShellStream(IStream* stream) { *stream_.Put() = stream; }
+  explicit ShellStream(ComPtr<IStream> stream) : stream_(std::move(stream)) {}
 
   HResult Read(void* buffer, uint32_t size, uint32_t* got) override {
     ULONG n = 0;
@@ -40,10 +40,12 @@ class ShellStream final : public FileStream {
 };
 
 std::unique_ptr<FileStream> Open(const WideString& path, DWORD mode, HResult* result) {
-  IStream* stream = nullptr;
-  *result = SHCreateStreamOnFileW(reinterpret_cast<const wchar_t*>(path.c_str()), mode, &stream);
+  // Held by its owner at once, so that running out of memory below still
+  // releases the stream and closes the file.
+  ComPtr<IStream> stream;
+  *result = SHCreateStreamOnFileW(reinterpret_cast<const wchar_t*>(path.c_str()), mode, stream.Put());
   if (FAILED(*result)) return nullptr;
-  return std::make_unique<ShellStream>(stream);
+  return std::make_unique<ShellStream>(std::move(stream));
 }
 
 }  // namespace
