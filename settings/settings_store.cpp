@@ -1,6 +1,5 @@
 #include "settings/settings_store.h"
 
-#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -90,21 +89,6 @@ HResult SettingsStore::EnsureDword(WideView name, uint32_t defaultValue) const {
   uint32_t got = 0;
   if (key->Read(name, bytes, 4, &got)) return kSOk;
   return WriteDword(*key, name, defaultValue);
-}
-
-int32_t ParseDecimal(WideView text) {
-  size_t i = 0;
-  auto isSpace = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); };
-  while (i < text.size() && isSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    value = value * 10 + (text[i] - u'0');
-    if (value > static_cast<int64_t>(INT32_MAX) + 1) value = static_cast<int64_t>(INT32_MAX) + 1;
-  }
-  if (negative) return value > INT32_MAX ? INT32_MIN : static_cast<int32_t>(-value);
-  return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
 }  // namespace gw

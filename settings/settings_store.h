@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "base/codepage.h"
+#include "base/decimal.h"
 #include "base/hresult.h"
 #include "settings/registry.h"
 
@@ -66,7 +67,5 @@ class SettingsStore {
 // Callers treat no text as empty text.
 inline WideString TextOrEmpty(const std::optional<WideString>& text) { return text ? *text : WideString(); }
 
-// A decimal setting read as the C library's wcstol reads it with base 10.
-int32_t ParseDecimal(WideView text);
 
 }  // namespace gw

@@ -1,8 +1,8 @@
 #include "text/text_regex.h"
 
-#include <limits>
 #include <string>
 
+#include "base/decimal.h"
 #include "text/regex_engine.h"
 
 namespace gw {
@@ -20,28 +20,6 @@ constexpr size_t kMaxFieldPattern = 98;
 // A text grown past this is treated as memory running out, before the
 // allocator has to refuse it inside the mail client's 32-bit process.
 constexpr size_t kMaxResultLength = size_t{1} << 28;
-
-bool IsNumberSpace(char16_t c) {
-  return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-
-int32_t LeadingNumber(WideView text) {
-  size_t i = 0;
-  while (i < text.size() && IsNumberSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  // Accumulate the magnitude, stopping at one past the int32 range: enough to
-  // clamp either way without overflow.
-  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-  int64_t magnitude = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    magnitude = magnitude * 10 + (text[i] - u'0');
-    if (magnitude > kLimit) magnitude = kLimit;
-  }
-  int64_t value = negative ? -magnitude : magnitude;
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(value);  // -kLimit is exactly INT32_MIN
-}
 
 WideString FieldPattern(WideView name) {
   WideString pattern(kFieldHead);
@@ -94,7 +72,7 @@ WideString TextRegex::GetFieldText(WideView feed, WideView name) const {
 }
 
 int32_t TextRegex::GetFieldNumber(WideView feed, WideView name) const {
-  return LeadingNumber(GetFieldText(feed, name));
+  return ParseDecimal(GetFieldText(feed, name));
 }
 
 WideString TextRegex::ReplaceText(WideView text, WideView placeholder, WideView replacement) const {

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <thread>
 #include <vector>
 
@@ -162,18 +161,6 @@ TEST_F(SettingsStoreTest, ProcessesShareTheStoreSafely) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
   EXPECT_EQ(store.GetDword(u"TUChild0"), kWrites - 1u);
-}
-
-TEST(ParseDecimal, ReadsLikeWcstolBase10) {
-  struct Case {
-    const char16_t* text;
-    int32_t value;
-  } cases[] = {
-      {u"30", 30},  {u"  42abc", 42},        {u"+7", 7},         {u"-5", -5},         {u"", 0},
-      {u"abc", 0},  {u"\t\n 9", 9},          {u"- 5", 0},        {u"99999999999", INT32_MAX},
-      {u"-99999999999", INT32_MIN},           {u"2147483648", INT32_MAX},              {u"-2147483648", INT32_MIN},
-  };
-  for (const auto& c : cases) EXPECT_EQ(gw::ParseDecimal(c.text), c.value) << gw::WideToUtf8(c.text);
 }
 
 }  // namespace
