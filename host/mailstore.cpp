@@ -1,11 +1,12 @@
 #include "host/mailstore.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 
 #include "host/outgoing_mail.h"
 #include "host/profile.h"
@@ -38,6 +39,19 @@ std::string UniqueName() {
   return name;
 }
 
+bool WritePrivateFile(const std::string& path, const std::string& data) {
+  int fd = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return close(fd) == 0 && done == data.size();
+}
+
 }  // namespace
 
 int AppendToFolder(const std::string& folder, const std::string& message) {
@@ -53,13 +67,10 @@ int AppendToFolder(const std::string& folder, const std::string& message) {
   const std::string name = UniqueName();
   const std::string tmp = CurrentProfile().Outbox() + "/tmp/" + name;
   const std::string dst = CurrentProfile().Outbox() + "/new/" + name;
-  {
-    std::ofstream out(tmp, std::ios::binary);
-    out.write(stored.data(), static_cast<std::streamsize>(stored.size()));
-    if (!out) {
-      std::remove(tmp.c_str());
-      return kWriteFailed;
-    }
+  // Mail is private to its user, like the mailbox it belongs to.
+  if (!WritePrivateFile(tmp, stored)) {
+    std::remove(tmp.c_str());
+    return kWriteFailed;
   }
   if (std::rename(tmp.c_str(), dst.c_str()) != 0) {
     std::remove(tmp.c_str());

@@ -128,12 +128,41 @@ bool ParseEncodedWord(std::string_view s, size_t at, EncodedWordParts* word) {
   return true;
 }
 
+// A quoted string in an address header ("山田 太郎" <a@b>): encoded words may
+// not stand inside quotes, so a quoted name with non-ASCII text becomes an
+// unquoted phrase of encoded words. Returns the length taken, 0 when `at`
+// opens no complete quoted string.
+size_t EncodeQuotedName(gw::WideView value, size_t at, std::string& out) {
+  std::u16string content;
+  size_t i = at + 1;
+  for (; i < value.size() && value[i] != u'"'; ++i) {
+    if (value[i] == u'\\' && i + 1 < value.size()) ++i;
+    content.push_back(value[i]);
+  }
+  if (i >= value.size()) return 0;
+  size_t taken = i + 1 - at;
+  if (!HasNonAscii(content)) {
+    out += gw::WideToUtf8(value.substr(at, taken));
+    return taken;
+  }
+  if (!out.empty() && out.back() != ' ' && out.back() != '\t') out += ' ';
+  out += EncodeRun(content);
+  if (at + taken < value.size() && !IsSpace(value[at + taken])) out += ' ';
+  return taken;
+}
+
 }  // namespace
 
 std::string EncodeHeaderValue(gw::WideView value, bool structured) {
   std::string out;
   size_t at = 0;
   while (at < value.size()) {
+    if (structured && value[at] == u'"') {
+      if (size_t taken = EncodeQuotedName(value, at, out)) {
+        at += taken;
+        continue;
+      }
+    }
     size_t end = WordEnd(value, at, structured);
     if (end == at) {  // a delimiter
       out += gw::WideToUtf8(value.substr(at, 1));

@@ -29,6 +29,10 @@ TEST(EncodeHeaderValue, EncodesOnlyNonAsciiWordsAndDecodesBack) {
       {"【Gridwren】電力使用率 90%", false, "【Gridwren】電力使用率 90%"},
       {"山田 太郎 <taro@example.jp>, 花子<hanako@example.jp>", true,
        "山田 太郎 <taro@example.jp>, 花子 <hanako@example.jp>"},
+      // Encoded words may not stand inside quotes: the quoted name becomes
+      // a phrase; an ASCII quoted name stays as it is.
+      {"\"山田 太郎\" <yamada@example.jp>, \"Doe, J\" <j@example.jp>", true,
+       "山田 太郎 <yamada@example.jp>, \"Doe, J\" <j@example.jp>"},
       {"東京電力管内の電力使用状況が逼迫していますので節電にご協力ください。本日も電力需要が大きくなる見込みです。", false,
        "東京電力管内の電力使用状況が逼迫していますので節電にご協力ください。本日も電力需要が大きくなる見込みです。"},
   };
@@ -43,6 +47,7 @@ TEST(EncodeHeaderValue, EncodesOnlyNonAsciiWordsAndDecodesBack) {
     EXPECT_EQ(DecodeHeaderValue(encoded), c.decoded) << encoded;
   }
   EXPECT_EQ(Encode("<a@example.jp>", true), "<a@example.jp>");
+  EXPECT_EQ(Encode("\"電力\" <a@example.jp>", true).find('"'), std::string::npos);
   EXPECT_EQ(Encode("電力", false), "=?ISO-2022-JP?B?GyRCRUVOTxsoQg==?=");
 }
 
