@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,10 +16,10 @@
 namespace gw {
 namespace {
 
-// ServerXMLHTTP's defaults: 60 s to connect, 30 s to send or receive. A
-// transfer slower than one byte a second for 30 s counts as stalled.
+// ServerXMLHTTP's defaults: 60 s to connect, then 30 s without data while
+// sending or receiving. A slow transfer is fine as long as data keeps coming.
 constexpr long kConnectTimeoutSeconds = 60;
-constexpr long kStallSeconds = 30;
+std::atomic<int> g_stallSeconds{30};
 // WinHTTP follows up to ten redirects by itself.
 constexpr long kMaxRedirects = 10;
 // Identifies the plug-in in proxy and server logs. The Windows component
@@ -49,12 +50,16 @@ std::atomic<bool> g_aborted{false};
 // here keeps its own code (a full disk, the size cap) instead of libcurl's
 // generic write error.
 struct BodySink {
-  explicit BodySink(const WideString& destination) : path(destination) {}
+  BodySink(const WideString& destination, CURL* handle) : path(destination), curl(handle) {}
 
   const WideString& path;
+  CURL* curl;
   std::unique_ptr<FileStream> file;
   uint64_t received = 0;
   HResult error = kSOk;
+  // When data last moved, for the time-out without data.
+  std::chrono::steady_clock::time_point lastData = std::chrono::steady_clock::now();
+  curl_off_t lastDown = -1, lastUp = -1;
 
   bool Open() {
     if (!file) file = CreateFileForWriting(path, &error);
@@ -75,7 +80,25 @@ size_t WriteBody(char* data, size_t size, size_t count, void* context) {
   return Failed(sink->error) ? 0 : bytes;
 }
 
-int CheckAborted(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return g_aborted.load() ? 1 : 0; }
+// Called about once a second even while nothing arrives. Ends the transfer
+// when the library unloads, or when no data has moved for the time-out once
+// the connection stands (until then the connect time-out applies).
+int WatchTransfer(void* context, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  auto* sink = static_cast<BodySink*>(context);
+  if (g_aborted.load()) return 1;
+  const auto now = std::chrono::steady_clock::now();
+  curl_off_t connected = 0;
+  curl_easy_getinfo(sink->curl, CURLINFO_CONNECT_TIME_T, &connected);
+  if (connected == 0 || down != sink->lastDown || up != sink->lastUp) {
+    sink->lastData = now;
+    sink->lastDown = down;
+    sink->lastUp = up;
+    return 0;
+  }
+  if (now - sink->lastData < std::chrono::seconds(g_stallSeconds.load())) return 0;
+  sink->error = HResultFromCurl(CURLE_OPERATION_TIMEDOUT);
+  return 1;
+}
 
 template <typename T>
 void Set(CURL* curl, CURLoption option, T value) {
@@ -92,11 +115,10 @@ void SetTransfer(CURL* curl, const std::string& url, BodySink* sink) {
   Set(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   Set(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  Set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  Set(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
   Set(curl, CURLOPT_WRITEFUNCTION, WriteBody);
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(sink));
-  Set(curl, CURLOPT_XFERINFOFUNCTION, CheckAborted);
+  Set(curl, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
+  Set(curl, CURLOPT_XFERINFODATA, static_cast<void*>(sink));
   Set(curl, CURLOPT_NOPROGRESS, 0L);
 }
 
@@ -125,7 +147,7 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
   Easy curl(curl_easy_init());
   if (!curl) throw HResultError(kEOutOfMemory);
 
-  BodySink sink(path);
+  BodySink sink(path, curl.get());
   SetTransfer(curl.get(), WideToUtf8(url), &sink);
   SetProxy(curl.get(), settings);
   SetProxyCredentials(curl.get(), settings);
@@ -139,6 +161,8 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
 }  // namespace
 
 void SetDownloadsAborted(bool aborted) noexcept { g_aborted.store(aborted); }
+
+void SetStallSecondsForTesting(int seconds) { g_stallSeconds.store(seconds); }
 
 HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
   try {

@@ -13,6 +13,11 @@
 #include "support/fake_host.h"
 #include "support/local_feed_server.h"
 
+namespace gw {
+// Native only: the time-out without data, shortened for tests.
+void SetStallSecondsForTesting(int seconds);
+}  // namespace gw
+
 namespace {
 
 using gw::HResult;
@@ -21,6 +26,7 @@ using gwtest::LocalFeedServer;
 
 constexpr HResult kCannotConnect = static_cast<HResult>(0x80072EFDu);
 constexpr HResult kConnectionReset = static_cast<HResult>(0x80072EFFu);
+constexpr HResult kTimedOut = static_cast<HResult>(0x80072EE2u);
 // The address the proxy tests ask for; only the proxy ever sees it.
 constexpr char kRemote[] = "http://usage.example.invalid";
 
@@ -165,6 +171,17 @@ TEST_F(DownloadTest, FailuresAreNegativeCodesAndSettingsAreReadAfresh) {
 
   EXPECT_LT(Get(std::string(kRemote) + "/latest.json", host.tempFolder + "missing/body.bin"), 0);
   EXPECT_FALSE(std::filesystem::exists(host.tempFolder + "missing"));
+}
+
+TEST_F(DownloadTest, TimesOutOnlyWhenNoDataComes) {
+  // The time-out runs from the last data, not over the whole transfer: a
+  // slow answer within it arrives, a silent server times out.
+  gw::SetStallSecondsForTesting(2);
+  LocalFeedServer server({"/slow=delay:1", "/silent=hang"});
+  UseProxy(server.port());
+  EXPECT_EQ(Get(std::string(kRemote) + "/slow"), gw::kSOk);
+  EXPECT_EQ(Get(std::string(kRemote) + "/silent"), kTimedOut);
+  gw::SetStallSecondsForTesting(30);
 }
 
 TEST(DownloadErrorMapping, CurlFailuresBecomeTheCodesWindowsUsersSee) {
