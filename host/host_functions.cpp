@@ -127,21 +127,9 @@ int32_t BKA_B64Convert(const char* output, const char* input, int32_t encode) {
 }
 
 // Services of a mail client that the plug-in never calls.
-#define INERT(name) \
+#define UNCALLED_HOST_FUNCTION(name) \
   int32_t name() { return 0; }
-INERT(BKA_SetCurrentMailBox) INERT(BKA_GetCurrentFolder) INERT(BKA_SetCurrentFolder)
-INERT(BKA_GetFolderDisplayName) INERT(BKA_SetMessageText) INERT(BKA_GetCurrentMail)
-INERT(BKA_SetCurrentMail) INERT(BKA_GetNextMail) INERT(BKA_SetSel) INERT(BKA_MoveSelectedMessages)
-INERT(BKA_GetStatus) INERT(BKA_ComposeMail) INERT(BKA_GetCharSet) INERT(BKA_GetSource)
-INERT(BKA_SetSource) INERT(BKA_GetHeader) INERT(BKA_GetText) INERT(BKA_SetText)
-INERT(BKA_GetSpecifiedHeader) INERT(BKA_SetSpecifiedHeader) INERT(BKA_CompGetCharSet)
-INERT(BKA_CompGetSource) INERT(BKA_CompSetSource) INERT(BKA_CompGetHeader)
-INERT(BKA_CompGetSpecifiedHeader) INERT(BKA_CompSetSpecifiedHeader) INERT(BKA_CompGetText)
-INERT(BKA_CompSetText) INERT(BKA_CompAttachFile) INERT(BKA_Alloc) INERT(BKA_ReAlloc) INERT(BKA_Free)
-INERT(BKA_ISO_2022_JP) INERT(BKA_ISO_2022_KR) INERT(BKA_HZ_GB2312) INERT(BKA_ISO_8859_2)
-INERT(BKA_EUC_JP) INERT(BKA_UTF_7) INERT(BKA_UTF_8) INERT(BKA_QPConvert) INERT(BKA_MIMEHeader)
-INERT(BKA_SerializeRcpts) INERT(BKA_Connect) INERT(BKA_SetStatus) INERT(BKA_NextUnread)
-INERT(BKA_ProcessMail) INERT(BKA_GetSize)
-#undef INERT
+#include "plugin/host_functions_uncalled.inc"
+#undef UNCALLED_HOST_FUNCTION
 
 }  // extern "C"
