@@ -23,4 +23,12 @@ std::optional<ProxyCredentials> ReadProxyCredentials(const SettingsStore& settin
   return ProxyCredentials{std::move(*user), ConvertPassword(*stored, kPasswordDecode)};
 }
 
+HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
+  try {
+    return Download(url, path, settings);
+  } catch (...) {
+    return HResultFromCaught();
+  }
+}
+
 }  // namespace gw

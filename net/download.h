@@ -40,6 +40,11 @@ std::optional<ProxyCredentials> ReadProxyCredentials(const SettingsStore& settin
 // on its thread. Never throws.
 HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept;
 
+// The platform's part of DownloadToFile (the component on Windows, libcurl
+// natively); it may raise HResultError, which DownloadToFile turns back into
+// the result code.
+HResult Download(WideView url, const WideString& path, const SettingsStore& settings);
+
 // While set, downloads in progress and new ones end at once, cancelled. The
 // native library's unload waits for running checks and sets it first, so that
 // a server trickling a byte now and then cannot hold the unload; on Windows

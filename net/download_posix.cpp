@@ -142,6 +142,8 @@ void SetProxyCredentials(CURL* curl, const SettingsStore& settings) {
   Set(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
 }
 
+}  // namespace
+
 HResult Download(WideView url, const WideString& path, const SettingsStore& settings) {
   ThrowIfFailed(InitCurlOnce());
   Easy curl(curl_easy_init());
@@ -158,18 +160,8 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
   return sink.Open() ? kSOk : sink.error;
 }
 
-}  // namespace
-
 void SetDownloadsAborted(bool aborted) noexcept { g_aborted.store(aborted); }
 
 void SetStallSecondsForTesting(int seconds) { g_stallSeconds.store(seconds); }
-
-HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
-  try {
-    return Download(url, path, settings);
-  } catch (...) {
-    return HResultFromCaught();
-  }
-}
 
 }  // namespace gw

@@ -115,6 +115,8 @@ void CopyBody(IStream* source, FileStream& file) {
   } while (got != 0);
 }
 
+}  // namespace
+
 HResult Download(WideView url, const WideString& path, const SettingsStore& settings) {
   Request request = CreateRequest();
   SetProxy(request.Get(), settings);
@@ -132,16 +134,6 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
   return kSOk;
 }
 
-}  // namespace
-
 void SetDownloadsAborted(bool) noexcept {}
-
-HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
-  try {
-    return Download(url, path, settings);
-  } catch (...) {
-    return HResultFromCaught();
-  }
-}
 
 }  // namespace gw
