@@ -1,0 +1,29 @@
+// The two graphs the bridge serves, drawn from a reading and its day. The
+// drawing sits behind this seam so that another platform can draw with its
+// own library; natively it is libgd with FreeType.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "bridge/figures.h"
+
+namespace gw::bridge {
+
+class ChartDrawer {
+ public:
+  virtual ~ChartDrawer() = default;
+  // The meter: the reading's usage percentage as a gauge, with the number
+  // and the reading's time. Returns the GIF file's bytes.
+  virtual std::string DrawMeter(const Reading& reading) = 0;
+  // Today's graph: hourly actuals as bars coloured by usage band, the
+  // forecast and the supply capacity as lines. Returns GIF bytes.
+  virtual std::string DrawDay(const Reading& reading, const DayFigures& day) = 0;
+};
+
+// The platform's drawer, using the font file given (a Japanese TrueType or
+// OpenType font). Throws std::runtime_error naming the cause when the font
+// cannot be used.
+std::unique_ptr<ChartDrawer> MakeChartDrawer(const std::string& fontFile);
+
+}  // namespace gw::bridge
