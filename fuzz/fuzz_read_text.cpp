@@ -10,7 +10,7 @@
 #include <string>
 
 #include "net/temp_file.h"
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 
 namespace {
 

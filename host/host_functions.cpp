@@ -129,7 +129,7 @@ int32_t BKA_B64Convert(const char* output, const char* input, int32_t encode) {
 // Services of a mail client that the plug-in never calls.
 #define UNCALLED_HOST_FUNCTION(name) \
   int32_t name() { return 0; }
-#include "plugin/host_functions_uncalled.inc"
+#include "hostapi/host_functions_uncalled.inc"
 #undef UNCALLED_HOST_FUNCTION
 
 }  // extern "C"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 
 namespace gwhost {
 

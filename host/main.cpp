@@ -5,7 +5,7 @@
 
 #include "host/cli.h"
 #include "host/plugin_loader.h"
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 #include "settings/registry_file.h"
 
 namespace gwhost {

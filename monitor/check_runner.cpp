@@ -9,8 +9,8 @@
 #include "monitor/usage_reading.h"
 #include "net/download.h"
 #include "net/temp_file.h"
-#include "plugin/host_calls.h"
-#include "plugin/plugin.h"
+#include "hostapi/host_calls.h"
+#include "core/context.h"
 #include "settings/defaults.h"
 #include "text/text_regex.h"
 

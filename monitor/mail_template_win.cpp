@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "plugin/plugin.h"
+#include "core/context.h"
 
 namespace gw {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "monitor/mail_template.h"
-#include "plugin/host_calls.h"
-#include "plugin/plugin.h"
+#include "hostapi/host_calls.h"
+#include "core/context.h"
 #include "text/text_regex.h"
 
 namespace gw {

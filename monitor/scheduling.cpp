@@ -7,7 +7,7 @@
 #include "base/thread.h"
 #include "monitor/check_report.h"
 #include "monitor/check_runner.h"
-#include "plugin/plugin.h"
+#include "core/context.h"
 
 namespace gw {
 namespace {

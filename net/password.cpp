@@ -4,7 +4,7 @@
 
 #include "net/file_stream.h"
 #include "net/temp_file.h"
-#include "plugin/host_calls.h"
+#include "hostapi/host_calls.h"
 
 namespace gw {
 namespace {

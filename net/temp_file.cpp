@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "net/file_stream.h"
-#include "plugin/host_calls.h"
+#include "hostapi/host_calls.h"
 
 namespace gw {
 

@@ -6,7 +6,7 @@
 #include "plugin/plugin.h"
 #include "plugin/plugin_info.h"
 #include "plugin/settings_command.h"
-#include "settings/settings_dialog.h"
+#include "dialog/settings_dialog.h"
 
 using gw::HostWindow;
 

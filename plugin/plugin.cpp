@@ -1,22 +1,17 @@
 #include "plugin/plugin.h"
 
 #include "monitor/scheduling.h"
-#include "plugin/host_calls.h"
+#include "hostapi/host_calls.h"
 #include "settings/defaults.h"
 
 namespace gw {
 namespace {
 
-void* g_module = nullptr;
-Lock* g_checkLock = nullptr;
-SettingsStore* g_settings = nullptr;
-HostWindow g_mainWindow = nullptr;
-
 bool Attach() {
-  if (g_checkLock == nullptr) g_checkLock = new Lock();
+  CreateCheckLock();
   // The lock stays when binding fails; the library is then not loaded.
   if (!BindHostApi()) return false;
-  g_settings = new SettingsStore(RegistryRoot::kCurrentUser, WideString(kSettingsKeyPath));
+  CreateSettings();
   ResetMinuteCounter();
   return true;
 }
@@ -26,16 +21,13 @@ void Detach(bool processEnding) {
   // memory goes with the process; freeing could only touch a lock that a
   // killed thread held.
   if (processEnding) return;
-  delete g_settings;
-  g_settings = nullptr;
-  delete g_checkLock;
-  g_checkLock = nullptr;
+  DestroyContext();
 }
 
 }  // namespace
 
 bool PluginEntry(void* module, uint32_t reason, bool processEnding) {
-  g_module = module;
+  SetPluginModule(module);
   try {
     if (reason == kProcessAttach) return Attach();
     if (reason == kProcessDetach) Detach(processEnding);
@@ -46,27 +38,19 @@ bool PluginEntry(void* module, uint32_t reason, bool processEnding) {
   }
 }
 
-void* PluginModule() { return g_module; }
-
-Lock& CheckLock() { return *g_checkLock; }
-
-const SettingsStore* Settings() { return g_settings; }
-
-HostWindow HostMainWindow() { return g_mainWindow; }
-
 void LearnHostContext() {
   LearnAccountAddress();
-  g_mainWindow = host::GetMainWindow();
+  SetHostMainWindow(host::GetMainWindow());
 }
 
 void PluginStart() {
   // A failed default (even for lack of memory) must not keep the host's
   // window from being learnt or the start-up check from running.
   try {
-    if (g_settings) InitDefaults(*g_settings);
+    if (const SettingsStore* settings = Settings()) InitDefaults(*settings);
   } catch (...) {
   }
-  g_mainWindow = host::GetMainWindow();
+  SetHostMainWindow(host::GetMainWindow());
   // A check at every host start, before the first minute tick.
   StartUsageCheck(0);
 }

@@ -1,11 +1,9 @@
-// The plug-in's process-wide state and the work behind its entry points.
+// The work behind the library's entry points.
 #pragma once
 
 #include <cstdint>
 
-#include "base/lock.h"
-#include "plugin/host_api.h"
-#include "settings/settings_store.h"
+#include "core/context.h"
 
 namespace gw {
 
@@ -20,17 +18,6 @@ constexpr uint32_t kThreadDetach = 3;
 // destroys them. `processEnding` is set when the whole process is ending,
 // when nothing needs to be freed.
 bool PluginEntry(void* module, uint32_t reason, bool processEnding);
-
-// The library's own module: resources (dialog, mail template) load from it.
-void* PluginModule();
-
-// Held by every usage check for its whole run; exists from process attach.
-Lock& CheckLock();
-
-// The one settings store; null before process attach and after detach.
-const SettingsStore* Settings();
-
-HostWindow HostMainWindow();
 
 // Start-up work of BKC_OnStart: defaults, the main window, then one check.
 void PluginStart();

@@ -1,9 +1,9 @@
 #include "plugin/settings_command.h"
 
-#include "plugin/host_calls.h"
+#include "hostapi/host_calls.h"
 #include "plugin/menu.h"
 #include "plugin/plugin_info.h"
-#include "settings/settings_dialog.h"
+#include "dialog/settings_dialog.h"
 
 namespace gw {
 

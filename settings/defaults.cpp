@@ -1,7 +1,7 @@
 #include "settings/defaults.h"
 
 #include "base/lock.h"
-#include "plugin/host_calls.h"
+#include "hostapi/host_calls.h"
 #include "settings/profile_file.h"
 
 namespace gw {

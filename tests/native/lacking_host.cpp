@@ -13,7 +13,7 @@ const char* BKA_GetVersion() { return "2.81.02"; }
 // dynamic symbol list, so the plug-in cannot find it.
 #define UNCALLED_HOST_FUNCTION(name) \
   int32_t name() { return 0; }
-#include "plugin/host_functions_uncalled.inc"
+#include "hostapi/host_functions_uncalled.inc"
 UNCALLED_HOST_FUNCTION(BKA_Command) UNCALLED_HOST_FUNCTION(BKA_GetWindowHandles)
 UNCALLED_HOST_FUNCTION(BKA_RegisterCommand) UNCALLED_HOST_FUNCTION(BKA_RegisterUICallback)
 UNCALLED_HOST_FUNCTION(BKA_GetDataFolder) UNCALLED_HOST_FUNCTION(BKA_GetCurrentMailBox)

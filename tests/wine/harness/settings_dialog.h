@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "settings/settings_dialog_ids.h"
+#include "dialog/settings_dialog_ids.h"
 
 namespace gwtest {
 

@@ -165,7 +165,7 @@ int32_t __stdcall BKA_B64Convert(const char* output, const char* input, int32_t 
     NoteInertCall(#name); \
     return 0; \
   }
-#include "plugin/host_functions_uncalled.inc"
+#include "hostapi/host_functions_uncalled.inc"
 #undef UNCALLED_HOST_FUNCTION
 
 }  // extern "C"

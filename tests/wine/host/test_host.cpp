@@ -79,7 +79,7 @@ bool HostHasSetStatus() { return GetProcAddress(GetModuleHandleW(nullptr), "BKA_
 std::vector<std::string> HostFunctionNames() {
   return {
 #define HOST_FUNCTION(name, required) "BKA_" #name,
-#include "plugin/host_functions.inc"
+#include "hostapi/host_functions.inc"
 #undef HOST_FUNCTION
   };
 }

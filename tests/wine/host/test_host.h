@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 
 namespace gwtest {
 

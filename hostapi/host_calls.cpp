@@ -1,4 +1,4 @@
-#include "plugin/host_calls.h"
+#include "hostapi/host_calls.h"
 
 namespace gw::host {
 namespace {

@@ -6,10 +6,10 @@
 #include <shellapi.h>
 
 #include "monitor/scheduling.h"
-#include "plugin/plugin.h"
-#include "settings/dialog_model.h"
-#include "settings/settings_dialog.h"
-#include "settings/settings_dialog_ids.h"
+#include "core/context.h"
+#include "dialog/dialog_model.h"
+#include "dialog/settings_dialog.h"
+#include "dialog/settings_dialog_ids.h"
 
 namespace gw {
 namespace {

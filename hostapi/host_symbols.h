@@ -1,7 +1,7 @@
 // Looking up the host program's exported functions.
 #pragma once
 
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 
 namespace gw {
 

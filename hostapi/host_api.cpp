@@ -1,8 +1,8 @@
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 
 #include <cstring>
 
-#include "plugin/host_symbols.h"
+#include "hostapi/host_symbols.h"
 
 namespace gw {
 namespace {
@@ -15,7 +15,7 @@ struct HostFunctionEntry {
 
 const HostFunctionEntry kHostFunctions[kHostFunctionCount] = {
 #define HOST_FUNCTION(name, required) {"BKA_" #name, &HostApi::name, required},
-#include "plugin/host_functions.inc"
+#include "hostapi/host_functions.inc"
 #undef HOST_FUNCTION
 };
 

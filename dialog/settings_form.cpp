@@ -1,10 +1,10 @@
-#include "settings/settings_form.h"
+#include "dialog/settings_form.h"
 
 #include <istream>
 #include <ostream>
 #include <string>
 
-#include "settings/dialog_model.h"
+#include "dialog/dialog_model.h"
 
 namespace gw {
 namespace {

@@ -1,4 +1,4 @@
-#include "settings/settings_form.h"
+#include "dialog/settings_form.h"
 
 #include <gtest/gtest.h>
 

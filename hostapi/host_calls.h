@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 
 namespace gw::host {
 

@@ -1,4 +1,4 @@
-#include "plugin/host_symbols.h"
+#include "hostapi/host_symbols.h"
 
 #include <windows.h>
 

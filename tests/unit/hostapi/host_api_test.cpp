@@ -1,4 +1,4 @@
-#include "plugin/host_api.h"
+#include "hostapi/host_api.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // no windows. It shows the dialog's fields, takes edits, and ends as the
 // dialog ends: "ok" saves like the OK button, "cancel" (or the end of the
 // input) closes like Cancel, "test" saves and sends a test mail like the
-// test button. Loading and saving follow settings/dialog_model.h.
+// test button. Loading and saving follow dialog/dialog_model.h.
 #pragma once
 
 #include <cstdint>

@@ -5,9 +5,9 @@
 #include <iostream>
 
 #include "monitor/scheduling.h"
-#include "plugin/plugin.h"
-#include "settings/settings_dialog.h"
-#include "settings/settings_form.h"
+#include "core/context.h"
+#include "dialog/settings_dialog.h"
+#include "dialog/settings_form.h"
 
 namespace gw {
 
