@@ -157,6 +157,24 @@ TEST_F(Chart, HoursToComeHaveNoBarButTheirLines) {
   }
 }
 
+TEST_F(Chart, LinesFollowTheFileWhereItHasFiguresOnly) {
+  DayFigures day = day_;
+  day.hours[16].forecast = 0;  // a forecast the file does not give
+  day.hours[17].forecast = 0;
+  const Decoded gif(drawer_->DrawDay(reading_, day));
+  const DayPlot plot = PlotOf(day);
+  // The forecast breaks there rather than dropping to the axis.
+  for (int hour : {16, 17}) {
+    for (double y = plot.top; y < plot.bottom; ++y) {
+      ASSERT_NE(gif.At(plot.SlotCentre(hour), y), kForecastColour) << hour << " at " << y;
+    }
+  }
+  EXPECT_EQ(gif.At(plot.SlotCentre(18), plot.Y(day.hours[18].forecast)), kForecastColour);
+  // An hour without its own capacity shows the day's peak supply capacity.
+  EXPECT_EQ(gif.At(plot.SlotCentre(12), plot.Y(day.peakCapacity)), kCapacityColour);
+  EXPECT_EQ(gif.At(plot.SlotCentre(13), plot.Y(day.hours[13].capacity)), kCapacityColour);
+}
+
 TEST_F(Chart, MeterFillsTheDialInTheReadingsBand) {
   const MeterDial dial;
   const double middle = (dial.inner + dial.outer) / 2;
