@@ -140,18 +140,6 @@ TEST(ChartLayout, AxisScalesAreRoundRoomyAndFine) {
   }
 }
 
-TEST(ChartLayout, DayPlotPutsHoursSideBySideAndFiguresUpward) {
-  DayPlot plot;
-  plot.scale = {6000, 1000};
-  EXPECT_DOUBLE_EQ(plot.SlotLeft(0), plot.left);
-  EXPECT_DOUBLE_EQ(plot.SlotLeft(24), plot.right);
-  EXPECT_GT(plot.SlotCentre(1), plot.SlotLeft(1));
-  EXPECT_LT(plot.SlotCentre(1), plot.SlotLeft(2));
-  EXPECT_DOUBLE_EQ(plot.Y(0), plot.bottom);
-  EXPECT_DOUBLE_EQ(plot.Y(6000), plot.top);
-  EXPECT_LT(plot.Y(4000), plot.Y(3000));
-}
-
 TEST(ChartLayout, DialRunsFromLeftOverTheTopToRight) {
   EXPECT_DOUBLE_EQ(MeterDial::Degrees(0), 180);
   EXPECT_DOUBLE_EQ(MeterDial::Degrees(50), 90);
