@@ -103,6 +103,13 @@ void ReadHourRow(const Line& row, const Line& header, int hour, HourlyTable* tab
     Reject(at + " has " + std::to_string(row.cells.size()) + " cells where the hourly table needs " +
            std::to_string(c.needed) + " (a cut file?)");
   }
+  // A figure written with a thousands separator would split into two cells
+  // and read as its first digits; surplus cells must be empty.
+  for (size_t i = header.cells.size(); i < row.cells.size(); ++i) {
+    if (!row.cells[i].empty()) {
+      Reject(at + " has more cells than the hourly table's header names (a figure with a comma?)");
+    }
+  }
   Date date = ParseDate(row.cells[0], at);
   if (hour == 0) table->date = date;
   if (!(date == table->date)) Reject(at + " is of another day than the hourly table's first row");
