@@ -69,8 +69,8 @@ class Session : public std::enable_shared_from_this<Session> {
     parser_.emplace();
     parser_->header_limit(kHeaderLimitBytes);
     stream_.expires_after(kIdle);
-    http::async_read(stream_, buffer_, *parser_,
-                     [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
   }
 
  private:
@@ -83,7 +83,11 @@ class Session : public std::enable_shared_from_this<Session> {
     Request r{method_, target_, View(request[http::field::authorization]),
               View(request[http::field::proxy_authorization])};
     shared_.responder.Respond(r, worker_.view.Get(), shared_.clock.UnixNow(), &reply_);
-    Send(request.keep_alive() && !reply_.close, request.version(), request.method() == http::verb::head);
+    // A body is never read: after answering a request that carries one the
+    // connection ends, so that the body is not taken for the next request.
+    const bool bodyFollows = !parser_->is_done();
+    Send(request.keep_alive() && !reply_.close && !bodyFollows, request.version(),
+         request.method() == http::verb::head);
   }
 
   // A client that went away or stayed idle just loses its connection; a
@@ -93,7 +97,10 @@ class Session : public std::enable_shared_from_this<Session> {
     if (ec == beast::error::timeout) {
       // The stream has already closed the socket; a request begun but not
       // finished within the bound (a slow client) is still logged.
-      if (parser_->got_some()) Log("- -", 408, 0);
+      if (parser_->got_some()) {
+        shared_.metrics.CountRequest(Route::kOther, 408);
+        Log("- -", 408, 0);
+      }
       return;
     }
     const int status = ec == http::error::header_limit || ec == http::error::buffer_overflow ? 431 : 400;
