@@ -127,7 +127,9 @@ Fetched Upstream::Fetch() {
   Fetched f;
   f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &f.status);
-  if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+  if (aborted_.load()) {
+    f.error = "abandoned: the bridge is stopping";
+  } else if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
     f.error = "the file is larger than 2 MiB";
   } else if (code != CURLE_OK) {
     f.error = std::string(curl_easy_strerror(code)) + (*error ? std::string(": ") + error : "");

@@ -76,7 +76,10 @@ void SourceServer::Loop() {
     http::read(socket, buffer, request, ec);
     if (ec) continue;
     requests_++;
-    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_.load()));
+    // In slices, so that a test's end does not wait out a long delay.
+    for (int waited = 0; waited < delayMs_.load() && !stopping_; waited += 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     http::response<http::string_body> response;
     {
       std::lock_guard<std::mutex> lock(mutex_);
