@@ -57,17 +57,22 @@ int ServingThreads() {
   return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 4);
 }
 
-int Serve(const Options& o) {
-  std::optional<Login> login = MakeLogin(o);
-  std::unique_ptr<ChartDrawer> drawer = MakeChartDrawer(o.font);
-  // Blocked before any thread starts, so every thread inherits the mask and
-  // only the sigwait below receives them.
+// Blocked before any thread starts, so every thread inherits the mask and
+// only the main thread's sigwait receives them.
+sigset_t BlockStopSignals() {
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  return stopSignals;
+}
+
+int Serve(const Options& o) {
+  std::optional<Login> login = MakeLogin(o);
+  std::unique_ptr<ChartDrawer> drawer = MakeChartDrawer(o.font);
+  sigset_t stopSignals = BlockStopSignals();
 
   SystemClock clock;
   Cache cache;

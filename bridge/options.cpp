@@ -1,5 +1,7 @@
 #include "bridge/options.h"
 
+#include <arpa/inet.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
@@ -20,8 +22,9 @@ const char kUsage[] =
     "nothing anywhere. Also served: /healthz and /metrics (Prometheus text).\n"
     "\n"
     "options:\n"
-    "  --listen ADDR:PORT     where to listen (default 127.0.0.1:8080; port 0 picks\n"
-    "                         a free one; [ADDR]:PORT for IPv6)\n"
+    "  --listen ADDR:PORT     the IP address and port to listen on (default\n"
+    "                         127.0.0.1:8080; 0.0.0.0 for every interface; port 0\n"
+    "                         picks a free one; [ADDR]:PORT for IPv6)\n"
     "  --port-file FILE       write the port there once listening\n"
     "  --source URL           the operator's CSV (default\n"
     "                         https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv);\n"
@@ -57,6 +60,10 @@ bool ParseListen(const std::string& text, Options* o) {
     if (host.size() < 3 || host.back() != ']') return false;
     host = host.substr(1, host.size() - 2);
   }
+  unsigned char address[16];
+  if (inet_pton(AF_INET, host.c_str(), address) != 1 && inet_pton(AF_INET6, host.c_str(), address) != 1) {
+    return false;
+  }
   int64_t port;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, &port)) return false;
   o->address = host;
@@ -83,7 +90,7 @@ const std::map<std::string, std::pair<Setter, const char*>>& Table() {
     return [=](const std::string& v, Options* o) { return !v.empty() && (o->*field = v, true); };
   };
   static const std::map<std::string, std::pair<Setter, const char*>> table = {
-      {"--listen", {ParseListen, "ADDR:PORT, e.g. 127.0.0.1:8080"}},
+      {"--listen", {ParseListen, "an IP address and a port, e.g. 127.0.0.1:8080 or [::1]:8080"}},
       {"--port-file", {text(&Options::portFile), "a file name"}},
       {"--source", {[](const std::string& v, Options* o) { return IsHttpUrl(v) && (o->source = v, true); },
                     "an http:// or https:// URL"}},

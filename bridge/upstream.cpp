@@ -92,57 +92,70 @@ void Upstream::Remember(const Fetched& accepted) {
   lastModified_ = accepted.lastModified;
 }
 
-Fetched Upstream::Fetch() {
-  CURL* c = handle_->curl;
+namespace {
+
+// Everything a fetch sets, from a reset handle: nothing of the last fetch
+// carries over but the connection.
+void SetRequest(CURL* c, const std::string& url, Transfer* t, curl_slist* headers, char* error) {
   curl_easy_reset(c);
-  Transfer t;
-  t.aborted = &aborted_;
-  SList headers;
-  if (!etag_.empty()) headers.Add("If-None-Match: " + etag_);
-  if (!lastModified_.empty()) headers.Add("If-Modified-Since: " + lastModified_);
-  char error[CURL_ERROR_SIZE] = "";
-  curl_easy_setopt(c, CURLOPT_URL, url_.c_str());
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(c, CURLOPT_USERAGENT, kBridgeUserAgent);
-  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.list);
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(c, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
   curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxOperatorFileBytes));
   curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");  // whatever libcurl can decode
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, t);
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader);
-  curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, t);
   curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress);
-  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, t);
   curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
+}
 
+// Only a whole 200 answer is a new file; everything else says why not.
+void Judge(CURLcode code, const char* error, Transfer* t, Fetched* f) {
+  if (t->aborted->load()) {
+    f->error = "abandoned: the bridge is stopping";
+  } else if (t->tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+    f->error = "the file is larger than 2 MiB";
+  } else if (code != CURLE_OK) {
+    f->error = std::string(curl_easy_strerror(code)) + (*error ? std::string(": ") + error : "");
+  } else if (f->status == 304) {
+    f->kind = Fetched::Kind::kNotModified;
+  } else if (f->status != 200) {
+    f->error = "the source answered HTTP " + std::to_string(f->status);
+  } else {
+    f->kind = Fetched::Kind::kNew;
+    f->body = std::move(t->body);
+    f->etag = std::move(t->etag);
+    f->lastModified = std::move(t->lastModified);
+  }
+}
+
+}  // namespace
+
+Fetched Upstream::Fetch() {
+  Transfer t;
+  t.aborted = &aborted_;
+  SList headers;
+  if (!etag_.empty()) headers.Add("If-None-Match: " + etag_);
+  if (!lastModified_.empty()) headers.Add("If-Modified-Since: " + lastModified_);
+  char error[CURL_ERROR_SIZE] = "";
+  SetRequest(handle_->curl, url_, &t, headers.list, error);
   const auto start = std::chrono::steady_clock::now();
-  CURLcode code = curl_easy_perform(c);
+  CURLcode code = curl_easy_perform(handle_->curl);
   Fetched f;
   f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &f.status);
-  if (aborted_.load()) {
-    f.error = "abandoned: the bridge is stopping";
-  } else if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
-    f.error = "the file is larger than 2 MiB";
-  } else if (code != CURLE_OK) {
-    f.error = std::string(curl_easy_strerror(code)) + (*error ? std::string(": ") + error : "");
-  } else if (f.status == 304) {
-    f.kind = Fetched::Kind::kNotModified;
-  } else if (f.status != 200) {
-    f.error = "the source answered HTTP " + std::to_string(f.status);
-  } else {
-    f.kind = Fetched::Kind::kNew;
-    f.body = std::move(t.body);
-    f.etag = std::move(t.etag);
-    f.lastModified = std::move(t.lastModified);
-  }
+  curl_easy_getinfo(handle_->curl, CURLINFO_RESPONSE_CODE, &f.status);
+  Judge(code, error, &t, &f);
   return f;
 }
 

@@ -55,8 +55,9 @@ TEST(Options, BadUsageIsNamed) {
   EXPECT_THAT(Refusal({"--refresh"}), HasSubstr("needs a value"));
   EXPECT_THAT(Refusal({"--refresh", "0"}), HasSubstr("--refresh"));
   EXPECT_THAT(Refusal({"--refresh", "5s"}), HasSubstr("whole seconds"));
-  EXPECT_THAT(Refusal({"--listen", "8080"}), HasSubstr("ADDR:PORT"));
-  EXPECT_THAT(Refusal({"--listen", "127.0.0.1:65536"}), HasSubstr("ADDR:PORT"));
+  EXPECT_THAT(Refusal({"--listen", "8080"}), HasSubstr("an IP address and a port"));
+  EXPECT_THAT(Refusal({"--listen", "localhost:8080"}), HasSubstr("--listen"));
+  EXPECT_THAT(Refusal({"--listen", "127.0.0.1:65536"}), HasSubstr("--listen"));
   EXPECT_THAT(Refusal({"--source", "file:///etc/passwd"}), HasSubstr("http"));
   EXPECT_THAT(Refusal({"--user", "u"}), HasSubstr("go together"));
   EXPECT_THAT(Refusal({"--max-connections", "0"}), HasSubstr("--max-connections"));
