@@ -60,8 +60,11 @@ TEST(Poller, ABadFileKeepsTheHeldReadingAndIsFetchedWholeAgain) {
   EXPECT_EQ(source.NotModified(), 0) << "a refused file's validators are not kept";
   source.Serve("error", 500);
   bridge.poller.RefreshOnce();
+  // Three mebibytes are not even read whole: the transfer stops at 2 MiB.
+  source.Serve(OperatorCsv{}.Bytes() + std::string(3 * 1024 * 1024, '0'));
+  bridge.poller.RefreshOnce();
   EXPECT_EQ(bridge.cache.Current(), held) << "the same snapshot, untouched";
-  EXPECT_THAT(bridge.metrics.Render(nullptr, 0), HasSubstr("upstream_fetches_total{result=\"failed\"} 3"));
+  EXPECT_THAT(bridge.metrics.Render(nullptr, 0), HasSubstr("upstream_fetches_total{result=\"failed\"} 4"));
   EXPECT_EQ(gwtest::Get(bridge.port(), "/latest.json").status, 200);
 }
 
