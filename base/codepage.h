@@ -21,4 +21,10 @@ std::string WideToNarrow(WideView wide);
 WideString Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(WideView wide);
 
+// Shift_JIS as Windows extends it (CP932), whatever the system's code page:
+// the grid operators publish their files in it. Same replacement rules as
+// NarrowToWide and WideToNarrow.
+WideString Cp932ToWide(std::string_view cp932);
+std::string WideToCp932(WideView wide);
+
 }  // namespace gw

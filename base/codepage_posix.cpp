@@ -75,19 +75,24 @@ std::string ToUtf16Bytes(WideView wide) {
 
 const std::string kReplacementUtf16{"\xFD\xFF", 2};
 
-}  // namespace
-
-WideString NarrowToWide(std::string_view narrow) {
-  Iconv cv("UTF-16LE", AnsiCodeSet());
+WideString ToWide(const char* codeSet, std::string_view narrow) {
+  Iconv cv("UTF-16LE", codeSet);
   return FromUtf16Bytes(cv.Convert(narrow, kReplacementUtf16, 1));
 }
 
-std::string WideToNarrow(WideView wide) {
-  Iconv cv(AnsiCodeSet(), "UTF-16LE");
+std::string ToNarrow(const char* codeSet, WideView wide) {
+  Iconv cv(codeSet, "UTF-16LE");
   // A lone surrogate or an unmappable character is one UTF-16 unit (2 bytes)
   // or a pair (4 bytes); skipping 2 bytes at a time yields one "?" per unit.
   return cv.Convert(ToUtf16Bytes(wide), "?", 2);
 }
+
+}  // namespace
+
+WideString NarrowToWide(std::string_view narrow) { return ToWide(AnsiCodeSet(), narrow); }
+std::string WideToNarrow(WideView wide) { return ToNarrow(AnsiCodeSet(), wide); }
+WideString Cp932ToWide(std::string_view cp932) { return ToWide("CP932", cp932); }
+std::string WideToCp932(WideView wide) { return ToNarrow("CP932", wide); }
 
 WideString Utf8ToWide(std::string_view utf8) {
   Iconv cv("UTF-16LE", "UTF-8");

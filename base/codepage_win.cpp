@@ -29,5 +29,7 @@ WideString NarrowToWide(std::string_view narrow) { return ToWide(CP_ACP, narrow)
 std::string WideToNarrow(WideView wide) { return ToNarrow(CP_ACP, wide); }
 WideString Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 std::string WideToUtf8(WideView wide) { return ToNarrow(CP_UTF8, wide); }
+WideString Cp932ToWide(std::string_view cp932) { return ToWide(932, cp932); }
+std::string WideToCp932(WideView wide) { return ToNarrow(932, wide); }
 
 }  // namespace gw

@@ -3,20 +3,25 @@
 # everything is present it returns at once without touching apt.
 #   scripts/install-deps.sh native    the native build, its tests and the demo
 #   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, fuzzing
+#   scripts/install-deps.sh bench     native, plus wrk and nginx for bench/bridge_vs_nginx.sh
 set -euo pipefail
 
 what=${1:-all}
 native=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsqlite3-dev
         libgtest-dev libgmock-dev libbenchmark-dev python3 curl time
-        libgd-dev fonts-ipafont-gothic fonts-dejavu-core)
+        libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core)
 windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
          fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2)
+# The bridge's benchmark runs nginx itself, in the foreground; the package's
+# own service is not wanted and is not started by this script's installs.
+bench=(wrk nginx-light)
 
 case "$what" in
   native) wanted=("${native[@]}") ;;
   all) wanted=("${native[@]}" "${windows[@]}") ;;
+  bench) wanted=("${native[@]}" "${bench[@]}") ;;
   -h|--help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  *) echo "install-deps: unknown set '$what' (native or all)" >&2; exit 2 ;;
+  *) echo "install-deps: unknown set '$what' (native, all or bench)" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -36,4 +41,12 @@ if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
+# Packages with a service (nginx) must not start it: exit 101 of a
+# policy-rc.d tells Debian's maintainer scripts not to, for this install only.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+  trap '$sudo rm -f "$policy"' EXIT
+fi
 $sudo apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Reads an outbox that holds one notification mail, as a mail program
 would, and checks the mail: a test mail of test_outbox.sh (reading of
-2011-06-01 9h, 91%, sender gridwren@example.jp, two recipients).
+2011-06-01 9h, 91%, sender gridwren@example.jp, two recipients), or of
+another reading given as PERCENT and WHEN (e.g. 81 "2026年12月7日 14時").
 
-    check_mail.py MAILDIR METER_GIF FORECAST_GIF HOST_LOG
+    check_mail.py MAILDIR METER_GIF FORECAST_GIF HOST_LOG [PERCENT WHEN]
 """
 import base64
 import email.utils
@@ -20,7 +21,7 @@ def check(ok, what):
     results.append(ok)
 
 
-def main(maildir, meter_gif, forecast_gif, host_log):
+def main(maildir, meter_gif, forecast_gif, host_log, percent="91", when="2011年6月1日 9時"):
     box = mailbox.Maildir(maildir, factory=None, create=False)
     keys = box.keys()
     check(len(keys) == 1, "one message in the outbox")
@@ -36,7 +37,7 @@ def main(maildir, meter_gif, forecast_gif, host_log):
     parts = list(parsed.iter_parts())
     check([p.get_content_type() for p in parts] == ["text/plain", "text/html"], "a text and an HTML part")
     check(all(p.get_content_charset() == "iso-2022-jp" for p in parts), "both parts ISO-2022-JP")
-    check(str(parsed["Subject"]) == "【Gridwren】電力使用率 91%", "Subject: " + str(parsed["Subject"]))
+    check(str(parsed["Subject"]) == f"【Gridwren】電力使用率 {percent}%", "Subject: " + str(parsed["Subject"]))
     sender = parsed["From"].addresses[0]
     check((sender.display_name, sender.addr_spec) == ("Gridwren", "gridwren@example.jp"), "From: " + str(sender))
     to = [(a.display_name, a.addr_spec) for a in parsed["To"].addresses]
@@ -46,8 +47,8 @@ def main(maildir, meter_gif, forecast_gif, host_log):
     check(re.fullmatch(r"<[^<>@\s]+@example\.jp>", msg["Message-ID"]) is not None, "Message-ID " + msg["Message-ID"])
 
     text = parts[0].get_content().splitlines()
-    check(text[7] == "更新日時 = 2011年6月1日 9時", "text line 8: " + text[7])
-    check(text[6] == "使用率 = 91%", "text line 7: " + text[6])
+    check(text[7] == f"更新日時 = {when}", "text line 8: " + text[7])
+    check(text[6] == f"使用率 = {percent}%", "text line 7: " + text[6])
     html = parts[1].get_content()
     images = re.findall(r'src="data:image/gif;base64,([^"]*)"', html)
     check(len(images) == 2, "two embedded images")
@@ -63,7 +64,7 @@ def main(maildir, meter_gif, forecast_gif, host_log):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 5:
+    if len(sys.argv) not in (5, 7):
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     sys.exit(main(*sys.argv[1:]))

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# gridwren-bridge against nginx on loopback, in one run: wrk with keep-alive
+# connections fetches the bridge's /latest.json, then the same JSON served by
+# nginx as a static file (nginx started by this script, with its own config
+# in a temporary folder, in the foreground, on 127.0.0.1). Prints requests/s,
+# the p99 latency and errors of both, the bridge's peak RSS, and each goal:
+# at least half nginx's rate, no errors, a p99 at most 3x nginx's, RSS under
+# 30 MiB. The bridge reads a local operator-style file; nothing leaves the
+# machine.
+#
+# usage: bench/bridge_vs_nginx.sh [SECONDS] [CONNECTIONS]   (default 10 64;
+#        build/native must exist; needs wrk and nginx-light)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+case "${1:-}" in -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
+seconds=${1:-10}
+connections=${2:-64}
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+bridge=build/native/bin/gridwren-bridge
+[ -x "$bridge" ] || { echo "bridge_vs_nginx: build first (scripts/build.sh native)" >&2; exit 1; }
+for tool in wrk nginx; do
+  command -v "$tool" >/dev/null || { echo "bridge_vs_nginx: needs $tool (scripts/install-deps.sh native)" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+chmod 755 "$work"  # nginx's workers may run as another user
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; echo "bridge_vs_nginx: $2 did not start" >&2; exit 1; }
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+
+python3 tools/operator_csv.py --output "$work/juyo-d1-j.csv" >/dev/null
+python3 tools/source_server.py --file "$work/juyo-d1-j.csv" --port-file "$work/source.port" &
+pids+=($!)
+wait_file "$work/source.port" "the source server"
+"$bridge" --listen 127.0.0.1:0 --port-file "$work/bridge.port" \
+  --source "http://127.0.0.1:$(cat "$work/source.port")/juyo-d1-j.csv" >"$work/bridge.log" &
+bridge_pid=$!
+pids+=("$bridge_pid")
+wait_file "$work/bridge.port" "the bridge"
+bridge_url="http://127.0.0.1:$(cat "$work/bridge.port")/latest.json"
+for _ in $(seq 100); do curl -sf -o "$work/latest.json" "$bridge_url" && break; sleep 0.1; done
+
+mkdir -p "$work/html" "$work/temp"
+cp "$work/latest.json" "$work/html/latest.json"
+nginx_port=$(free_port)
+cat >"$work/nginx.conf" <<CONF
+worker_processes auto;
+pid $work/nginx.pid;
+error_log $work/nginx-error.log;
+events { worker_connections 1024; }
+http {
+  access_log $work/nginx-access.log combined buffer=64k flush=1s;
+  client_body_temp_path $work/temp/body;
+  proxy_temp_path $work/temp/proxy;
+  fastcgi_temp_path $work/temp/fastcgi;
+  uwsgi_temp_path $work/temp/uwsgi;
+  scgi_temp_path $work/temp/scgi;
+  types { application/json json; }
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/html;
+  }
+}
+CONF
+nginx -c "$work/nginx.conf" -g 'daemon off;' 2>>"$work/nginx-error.log" &
+pids+=($!)
+for _ in $(seq 100); do curl -sf -o /dev/null "http://127.0.0.1:$nginx_port/latest.json" && break; sleep 0.1; done
+cmp -s "$work/latest.json" <(curl -s "http://127.0.0.1:$nginx_port/latest.json") ||
+  { echo "bridge_vs_nginx: nginx does not serve the same JSON" >&2; exit 1; }
+
+run_wrk() {  # run_wrk NAME URL
+  echo "== $1: wrk -t2 -c$connections -d${seconds}s --latency $2"
+  wrk -t2 -c"$connections" -d"${seconds}s" --latency "$2" | tee "$work/$1.wrk"
+}
+run_wrk nginx "http://127.0.0.1:$nginx_port/latest.json"
+run_wrk bridge "$bridge_url"
+rss_kib=$(awk '/^VmHWM:/ {print $2}' "/proc/$bridge_pid/status")
+
+python3 - "$work/nginx.wrk" "$work/bridge.wrk" "$rss_kib" <<'PY'
+import re, sys
+UNITS = {"us": 0.001, "ms": 1.0, "s": 1000.0}
+def figures(path):
+    text = open(path).read()
+    rate = float(re.search(r"Requests/sec:\s+([\d.]+)", text).group(1))
+    value, unit = re.search(r"^\s+99%\s+([\d.]+)(us|ms|s)\s*$", text, re.M).groups()
+    errors = sum(int(n) for n in re.findall(r"(?:connect|read|write|timeout) (\d+)", text))
+    non2xx = re.search(r"Non-2xx or 3xx responses: (\d+)", text)
+    return rate, float(value) * UNITS[unit], errors + (int(non2xx.group(1)) if non2xx else 0)
+(n_rate, n_p99, n_err), (b_rate, b_p99, b_err) = figures(sys.argv[1]), figures(sys.argv[2])
+rss = int(sys.argv[3]) / 1024
+print()
+print(f"nginx:  {n_rate:10.0f} requests/s   p99 {n_p99:7.2f} ms   errors {n_err}")
+print(f"bridge: {b_rate:10.0f} requests/s   p99 {b_p99:7.2f} ms   errors {b_err}   peak RSS {rss:.1f} MiB")
+goals = [
+    (b_rate >= n_rate / 2, f"rate {b_rate / n_rate:.2f}x nginx's (goal: at least 0.5x)"),
+    (b_err == 0, f"{b_err} errors (goal: none)"),
+    (b_p99 <= 3 * n_p99, f"p99 {b_p99 / n_p99:.2f}x nginx's (goal: at most 3x)"),
+    (rss < 30, f"peak RSS {rss:.1f} MiB (goal: under 30 MiB)"),
+]
+for ok, text in goals:
+    print(("met     " if ok else "MISSED  ") + text)
+PY

@@ -1,0 +1,103 @@
+#include "bridge/documents.h"
+
+#include <cstdio>
+
+#include "bridge/japan_time.h"
+
+namespace gw::bridge {
+namespace {
+
+const char* Phrase(int status) {
+  switch (status) {
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 407: return "Proxy Authentication Required";
+    case 408: return "Request Timeout";
+    case 413: return "Content Too Large";
+    case 431: return "Request Header Fields Too Large";
+    case 503: return "Service Unavailable";
+    default: return "Internal Server Error";
+  }
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + '"';
+}
+
+std::string HourText(const Reading& r) { return UnixToJapanIso(ReadingTime(r)); }
+
+}  // namespace
+
+int64_t ReadingTime(const Reading& r) { return JapanTimeToUnix(r.year, r.month, r.day, r.hour); }
+
+std::string LatestJson(const Reading& r, const std::string& source) {
+  char numbers[256];
+  std::snprintf(numbers, sizeof numbers,
+                "{\"usage\": %d, \"capacity\": %d, \"year\": %d, \"month\": %d, \"day\": %d, \"hour\": %d, "
+                "\"usage_percent\": %u, ",
+                r.usage, r.capacity, r.year, r.month, r.day, r.hour, r.percent);
+  return numbers + ("\"updated\": " + JsonString(r.updated) + ", \"hour_start\": " + JsonString(HourText(r)) +
+                    ", \"source\": " + JsonString(source) + "}\n");
+}
+
+Answer MakeAnswer(int status, std::string_view contentType, std::string body, std::string_view extraHeaders) {
+  Answer a;
+  a.status = status;
+  a.head = "HTTP/1.1 " + std::to_string(status) + " " + Phrase(status) +
+           "\r\nServer: gridwren-bridge\r\nContent-Type: " + std::string(contentType) +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nCache-Control: no-cache\r\n" +
+           std::string(extraHeaders);
+  a.body = std::move(body);
+  return a;
+}
+
+Answer JsonError(int status, const std::string& message) {
+  return MakeAnswer(status, kJsonType, "{\"error\": " + JsonString(message) + "}\n");
+}
+
+std::shared_ptr<const Snapshot> RenderSnapshot(Rendering in) {
+  auto s = std::make_shared<Snapshot>();
+  s->readingTime = ReadingTime(in.reading);
+  s->latest = MakeAnswer(200, kJsonType, LatestJson(in.reading, in.source));
+  s->meter = MakeAnswer(200, kGifType, std::move(in.meterGif));
+  s->chart = MakeAnswer(200, kGifType, std::move(in.chartGif));
+  const std::string hour = HourText(in.reading);
+  s->health = MakeAnswer(200, kTextType, "ok: reading of " + hour + ", file updated " + in.reading.updated + "\n");
+  const std::string stale = "the latest reading, of " + hour + ", is older than " +
+                            std::to_string(in.maxAgeSeconds) + " s (--max-age): the source has not been updated";
+  s->staleLatest = JsonError(503, stale);
+  s->staleOther = MakeAnswer(503, kTextType, stale + "\n");
+  s->reading = std::move(in.reading);
+  s->day = std::move(in.day);
+  return s;
+}
+
+const Answer& NoReadingLatest() {
+  static const Answer answer = JsonError(503, "no reading yet: the source has given no actual demand so far");
+  return answer;
+}
+
+const Answer& NoReadingOther() {
+  static const Answer answer =
+      MakeAnswer(503, kTextType, "no reading yet: the source has given no actual demand so far\n");
+  return answer;
+}
+
+}  // namespace gw::bridge

@@ -1,0 +1,47 @@
+// The documents the bridge serves, rendered once per reading into answers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "bridge/cache.h"
+
+namespace gw::bridge {
+
+constexpr char kJsonType[] = "application/json; charset=utf-8";
+constexpr char kTextType[] = "text/plain; charset=utf-8";
+constexpr char kGifType[] = "image/gif";
+
+// The reading as /latest.json: the six fields the plug-in reads come first,
+// as plain integers, then the extras.
+std::string LatestJson(const Reading& reading, const std::string& source);
+
+// A whole answer; `extraHeaders` are complete lines, each ending in CR LF.
+Answer MakeAnswer(int status, std::string_view contentType, std::string body, std::string_view extraHeaders = {});
+
+// The JSON error for /latest.json: a message and no numbers, so that nothing
+// reading it can take a figure from it.
+Answer JsonError(int status, const std::string& message);
+
+struct Rendering {
+  Reading reading;
+  DayFigures day;
+  std::string meterGif;
+  std::string chartGif;
+  std::string source;     // the upstream URL, named in /latest.json
+  int64_t maxAgeSeconds;  // for the stale answers' wording
+};
+
+// Everything a new reading serves.
+std::shared_ptr<const Snapshot> RenderSnapshot(Rendering rendering);
+
+// The answers while no reading is held.
+const Answer& NoReadingLatest();
+const Answer& NoReadingOther();
+
+// Unix seconds of the start of the reading's hour, in Japan time.
+int64_t ReadingTime(const Reading& reading);
+
+}  // namespace gw::bridge

@@ -1,0 +1,54 @@
+// The HTTP front: Boost.Beast on Boost.Asio, event-driven, so that idle
+// keep-alive connections cost memory but no thread. Every phase has a bound:
+// the request line and headers (16 KiB), the time a request may take to
+// arrive and an answer to leave (10 s, which also closes idle connections),
+// and the number of open connections. A slow client holds its own connection
+// and nothing else.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge/cache.h"
+#include "bridge/japan_time.h"
+#include "bridge/metrics.h"
+#include "bridge/responder.h"
+
+namespace gw::bridge {
+
+constexpr size_t kHeaderLimitBytes = 16 * 1024;
+constexpr int kIdleSeconds = 10;
+
+struct FrontConfig {
+  std::string address = "127.0.0.1";
+  uint16_t port = 8080;  // 0: any free port
+  size_t maxConnections = 1024;
+  int threads = 2;
+};
+
+class Front {
+ public:
+  Front(FrontConfig config, const Cache& cache, const Responder& responder, Metrics& metrics, const Clock& clock);
+  ~Front();
+  Front(const Front&) = delete;
+  Front& operator=(const Front&) = delete;
+
+  // Binds and listens; returns the port. Throws std::runtime_error naming
+  // the address and the cause when it cannot.
+  uint16_t Listen();
+  // Serves on the configured number of threads until Stop().
+  void Start();
+  // Closes the listener and every connection, and joins the threads.
+  void Stop();
+
+  size_t OpenConnections() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace gw::bridge

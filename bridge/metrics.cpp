@@ -1,0 +1,58 @@
+#include "bridge/metrics.h"
+
+#include "bridge/cache.h"
+
+namespace gw::bridge {
+
+const char* RoutePath(Route route) {
+  switch (route) {
+    case Route::kLatest: return "/latest.json";
+    case Route::kMeter: return "/images/meter/meter_setsuden.gif";
+    case Route::kChart: return "/forecast/html/images/juyo-j.gif";
+    case Route::kHealth: return "/healthz";
+    case Route::kMetrics: return "/metrics";
+    case Route::kOther: break;
+  }
+  return "other";
+}
+
+void Metrics::CountRequest(Route route, int status) {
+  size_t i = 0;
+  while (i + 1 < kStatuses.size() && kStatuses[i] != status) ++i;
+  requests_[static_cast<size_t>(route)][i].fetch_add(1, std::memory_order_relaxed);
+}
+
+void Metrics::CountFetch(bool ok) { (ok ? fetchesOk_ : fetchesFailed_).fetch_add(1, std::memory_order_relaxed); }
+
+void Metrics::SetLastGoodRead(int64_t unixSeconds) { lastGoodRead_.store(unixSeconds, std::memory_order_relaxed); }
+
+std::string Metrics::Render(const Snapshot* snapshot, int64_t now) const {
+  std::string out =
+      "# HELP gridwren_bridge_requests_total Requests answered, by path and status.\n"
+      "# TYPE gridwren_bridge_requests_total counter\n";
+  for (size_t r = 0; r < kRouteCount; ++r) {
+    for (size_t s = 0; s < kStatuses.size(); ++s) {
+      uint64_t n = requests_[r][s].load(std::memory_order_relaxed);
+      if (n == 0) continue;
+      std::string status = kStatuses[s] ? std::to_string(kStatuses[s]) : "other";
+      out += "gridwren_bridge_requests_total{path=\"" + std::string(RoutePath(static_cast<Route>(r))) +
+             "\",status=\"" + status + "\"} " + std::to_string(n) + "\n";
+    }
+  }
+  out += "# HELP gridwren_bridge_upstream_fetches_total Requests to the operator's file, by result.\n"
+         "# TYPE gridwren_bridge_upstream_fetches_total counter\n"
+         "gridwren_bridge_upstream_fetches_total{result=\"ok\"} " + std::to_string(fetchesOk_.load()) + "\n"
+         "gridwren_bridge_upstream_fetches_total{result=\"failed\"} " + std::to_string(fetchesFailed_.load()) + "\n";
+  out += "# HELP gridwren_bridge_last_good_upstream_read_timestamp_seconds When the source last gave a sound "
+         "answer (0: never).\n"
+         "# TYPE gridwren_bridge_last_good_upstream_read_timestamp_seconds gauge\n"
+         "gridwren_bridge_last_good_upstream_read_timestamp_seconds " + std::to_string(lastGoodRead_.load()) + "\n";
+  if (snapshot != nullptr) {
+    out += "# HELP gridwren_bridge_reading_age_seconds Age of the held reading, from the start of its hour.\n"
+           "# TYPE gridwren_bridge_reading_age_seconds gauge\n"
+           "gridwren_bridge_reading_age_seconds " + std::to_string(now - snapshot->readingTime) + "\n";
+  }
+  return out;
+}
+
+}  // namespace gw::bridge

@@ -1,0 +1,32 @@
+// Reading the grid operator's published file of the day: a Shift_JIS CSV
+// with a stamp line, the day's head blocks, the hourly table and more tables
+// after it. Everything is found by its name, never by its position, because
+// the operators' files differ a little from area to area and from year to
+// year, and a misread figure would be served to every plug-in as the truth.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "bridge/figures.h"
+
+namespace gw::bridge {
+
+// A day's file is about 30 KB; anything near this size is something else.
+constexpr size_t kMaxOperatorFileBytes = 2 * 1024 * 1024;
+
+struct OperatorFile {
+  DayFigures day;
+  // Absent before the day's first actual, just after midnight: the file is
+  // sound, there is simply nothing to report yet.
+  std::optional<Reading> reading;
+};
+
+// Reads the file's bytes (CP932, CRLF or LF line ends). A file is taken
+// whole or not at all: on anything doubtful this returns nothing and puts a
+// one-line reason, naming what is wrong and where, into `reason`.
+std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, std::string* reason);
+
+}  // namespace gw::bridge

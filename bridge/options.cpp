@@ -1,0 +1,143 @@
+#include "bridge/options.h"
+
+#include <arpa/inet.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace gw::bridge {
+
+const char kUsage[] =
+    "usage: gridwren-bridge [--listen ADDR:PORT] [--port-file FILE] [--source URL]\n"
+    "                       [--refresh SECONDS] [--max-age SECONDS]\n"
+    "                       [--user NAME --password-file FILE] [--font FILE]\n"
+    "                       [--max-connections N]\n"
+    "\n"
+    "Reads the grid operator's published file of the day and serves what the\n"
+    "Gridwren plug-in fetches: /latest.json, the meter and today's graph as GIFs.\n"
+    "Point the plug-in's proxy settings (server, port) at this bridge. It answers\n"
+    "proxy-style and plain GET requests for its own documents only and forwards\n"
+    "nothing anywhere. Also served: /healthz and /metrics (Prometheus text).\n"
+    "\n"
+    "options:\n"
+    "  --listen ADDR:PORT     the IP address and port to listen on (default\n"
+    "                         127.0.0.1:8080; 0.0.0.0 for every interface; port 0\n"
+    "                         picks a free one; [ADDR]:PORT for IPv6)\n"
+    "  --port-file FILE       write the port there once listening\n"
+    "  --source URL           the operator's CSV (default\n"
+    "                         https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv);\n"
+    "                         fetched at start and once per refresh, through the\n"
+    "                         proxy that https_proxy/no_proxy name, as curl would\n"
+    "  --refresh SECONDS      seconds between fetches (default 300, at least 1)\n"
+    "  --max-age SECONDS      a reading older than this is not served (default 10800)\n"
+    "  --user NAME            require this Basic login (with --password-file);\n"
+    "                         /healthz stays open\n"
+    "  --password-file FILE   the login's password: the file's first line\n"
+    "  --font FILE            the Japanese font of the graphs (default\n"
+    "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf)\n"
+    "  --max-connections N    open connections at most (default 1024)\n"
+    "  --help                 this text\n"
+    "\n"
+    "One line per request and per upstream fetch goes to standard output.\n"
+    "SIGTERM or SIGINT ends it. Exit status: 0 stopped, 1 failed (the message\n"
+    "names the cause), 2 bad usage.\n";
+
+namespace {
+
+bool ParseNumber(const std::string& text, int64_t low, int64_t high, int64_t* value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 12) return false;
+  *value = std::strtoll(text.c_str(), nullptr, 10);
+  return *value >= low && *value <= high;
+}
+
+bool ParseListen(const std::string& text, Options* o) {
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  std::string host = text.substr(0, colon);
+  if (host.front() == '[') {
+    if (host.size() < 3 || host.back() != ']') return false;
+    host = host.substr(1, host.size() - 2);
+  }
+  unsigned char address[16];
+  if (inet_pton(AF_INET, host.c_str(), address) != 1 && inet_pton(AF_INET6, host.c_str(), address) != 1) {
+    return false;
+  }
+  int64_t port;
+  if (!ParseNumber(text.substr(colon + 1), 0, 65535, &port)) return false;
+  o->address = host;
+  o->port = static_cast<uint16_t>(port);
+  return true;
+}
+
+bool IsHttpUrl(const std::string& url) {
+  return (url.rfind("http://", 0) == 0 && url.size() > 7) || (url.rfind("https://", 0) == 0 && url.size() > 8);
+}
+
+bool Bad(std::string* error, std::string message) {
+  *error = std::move(message);
+  return false;
+}
+
+using Setter = std::function<bool(const std::string&, Options*)>;
+
+const std::map<std::string, std::pair<Setter, const char*>>& Table() {
+  auto number = [](int64_t low, int64_t high, int64_t Options::*field) {
+    return [=](const std::string& v, Options* o) { return ParseNumber(v, low, high, &(o->*field)); };
+  };
+  auto text = [](std::string Options::*field) {
+    return [=](const std::string& v, Options* o) { return !v.empty() && (o->*field = v, true); };
+  };
+  static const std::map<std::string, std::pair<Setter, const char*>> table = {
+      {"--listen", {ParseListen, "an IP address and a port, e.g. 127.0.0.1:8080 or [::1]:8080"}},
+      {"--port-file", {text(&Options::portFile), "a file name"}},
+      {"--source", {[](const std::string& v, Options* o) { return IsHttpUrl(v) && (o->source = v, true); },
+                    "an http:// or https:// URL"}},
+      {"--refresh", {number(1, 86400, &Options::refreshSeconds), "whole seconds from 1 to 86400"}},
+      {"--max-age", {number(1, 30 * 86400, &Options::maxAgeSeconds), "whole seconds from 1 to 2592000"}},
+      {"--user", {text(&Options::user), "a user name"}},
+      {"--password-file", {text(&Options::passwordFile), "a file name"}},
+      {"--font", {text(&Options::font), "a font file"}},
+      {"--max-connections",
+       {[](const std::string& v, Options* o) {
+          int64_t n;
+          return ParseNumber(v, 1, 1000000, &n) && (o->maxConnections = static_cast<size_t>(n), true);
+        },
+        "a count from 1 to 1000000"}},
+  };
+  return table;
+}
+
+}  // namespace
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i], value;
+    if (name == "--help" || name == "-h") {
+      options->help = true;
+      return true;
+    }
+    size_t equals = name.find('=');
+    bool inlineValue = name.rfind("--", 0) == 0 && equals != std::string::npos;
+    if (inlineValue) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+    }
+    auto entry = Table().find(name);
+    if (entry == Table().end()) return Bad(error, "unknown option '" + name + "' (see --help)");
+    if (!inlineValue) {
+      if (i + 1 == args.size()) return Bad(error, "option " + name + " needs a value (see --help)");
+      value = args[++i];
+    }
+    if (!entry->second.first(value, options)) {
+      return Bad(error, "bad value '" + value + "' for " + name + ": expected " + entry->second.second);
+    }
+  }
+  if (options->user.empty() != options->passwordFile.empty()) {
+    return Bad(error, "--user and --password-file go together (see --help)");
+  }
+  return true;
+}
+
+}  // namespace gw::bridge

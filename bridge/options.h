@@ -1,0 +1,33 @@
+// The bridge's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gw::bridge {
+
+constexpr char kDefaultSource[] = "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv";
+constexpr char kDefaultFont[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
+
+struct Options {
+  std::string address = "127.0.0.1";
+  uint16_t port = 8080;
+  std::string portFile;
+  std::string source = kDefaultSource;
+  int64_t refreshSeconds = 300;
+  int64_t maxAgeSeconds = 3 * 3600;
+  std::string user;
+  std::string passwordFile;
+  std::string font = kDefaultFont;
+  size_t maxConnections = 1024;
+  bool help = false;
+};
+
+// Fills `options` from the arguments after the program name. Returns false
+// with a one-line `error` on bad usage.
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+
+extern const char kUsage[];
+
+}  // namespace gw::bridge

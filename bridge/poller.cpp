@@ -1,0 +1,120 @@
+#include "bridge/poller.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "bridge/documents.h"
+#include "bridge/event_log.h"
+#include "bridge/operator_file.h"
+
+namespace gw::bridge {
+namespace {
+
+// A reading this far ahead of the clock is a wrong file or a wrong clock;
+// taking it would lock every later, correct reading out until then.
+constexpr int64_t kFutureToleranceSeconds = 3600;
+
+std::string Describe(const Reading& r) {
+  char text[160];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d時: %d/%d 万kW = %u%%", r.year, r.month, r.day, r.hour, r.usage,
+                r.capacity, r.percent);
+  return text;
+}
+
+}  // namespace
+
+Poller::Poller(Upstream& upstream, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock,
+               int64_t maxAgeSeconds)
+    : upstream_(upstream), cache_(cache), metrics_(metrics), drawer_(drawer), clock_(clock), maxAge_(maxAgeSeconds) {}
+
+Poller::~Poller() { Stop(); }
+
+void Poller::Start(std::chrono::seconds refresh) {
+  thread_ = std::thread([this, refresh] { Loop(refresh); });
+}
+
+void Poller::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  upstream_.Abort();
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void Poller::Loop(std::chrono::seconds refresh) {
+  auto next = std::chrono::steady_clock::now();
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stopping_) {
+    lock.unlock();
+    RefreshOnce();
+    lock.lock();
+    // A fetch that outlasted the period starts the next one at once, never
+    // two at a time and never a burst to catch up.
+    next = std::max(next + refresh, std::chrono::steady_clock::now());
+    wake_.wait_until(lock, next, [this] { return stopping_; });
+  }
+}
+
+void Poller::RefreshOnce() {
+  Fetched f = upstream_.Fetch();
+  const char* url = upstream_.url().c_str();
+  std::string outcome;
+  bool good = false;
+  if (f.kind == Fetched::Kind::kNotModified) {
+    good = true;
+    outcome = "not modified";
+  } else if (f.kind == Fetched::Kind::kFailed) {
+    outcome = "failed: " + f.error;
+  } else {
+    good = Take(f.body, &outcome);
+    if (good) upstream_.Remember(f);
+  }
+  metrics_.CountFetch(good);
+  if (good) metrics_.SetLastGoodRead(clock_.UnixNow());
+  LogLineNow("upstream GET %s %ld %zu B %.3f s: %s", url, f.status, f.body.size(), f.seconds, outcome.c_str());
+}
+
+bool Poller::Take(std::string_view bytes, std::string* outcome) {
+  std::string reason;
+  std::optional<OperatorFile> file = TryReadOperatorFile(bytes, &reason);
+  if (!file) {
+    *outcome = "refused the file: " + reason + "; the held reading stays";
+    return false;
+  }
+  if (!file->reading) {
+    *outcome = "no actual demand in the file yet (" + file->day.updated + "); the held reading stays";
+    return true;
+  }
+  const Reading& r = *file->reading;
+  const int64_t time = ReadingTime(r);
+  if (time < heldTime_ || (time == heldTime_ && r.updated < heldStamp_)) {
+    *outcome = "refused the file: its reading (" + Describe(r) + ", " + r.updated +
+               ") is older than the one held (" + heldStamp_ + ")";
+    return false;
+  }
+  if (time == heldTime_ && r.updated == heldStamp_) {
+    *outcome = "unchanged: " + Describe(r) + ", file updated " + r.updated;
+    return true;
+  }
+  if (time > clock_.UnixNow() + kFutureToleranceSeconds) {
+    *outcome = "refused the file: its reading (" + Describe(r) + ") lies in the future by the clock";
+    return false;
+  }
+  Rendering rendering{r, file->day, {}, {}, upstream_.url(), maxAge_};
+  try {
+    rendering.meterGif = drawer_.DrawMeter(r);
+    rendering.chartGif = drawer_.DrawDay(r, file->day);
+  } catch (const std::exception& e) {
+    *outcome = std::string("could not draw the graphs (") + e.what() + "); the held reading stays";
+    return false;
+  }
+  cache_.Publish(RenderSnapshot(std::move(rendering)));
+  heldTime_ = time;
+  heldStamp_ = r.updated;
+  *outcome = "new reading " + Describe(r) + ", file updated " + r.updated;
+  return true;
+}
+
+}  // namespace gw::bridge

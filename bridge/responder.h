@@ -1,0 +1,71 @@
+// What the bridge answers to a request, decided apart from the sockets: the
+// method, the target (plain `/path` or a proxy's absolute `http://host/path`)
+// and the login decide, and the answer comes from the snapshot held. Nothing
+// here ever contacts the host a proxy-style request names: the bridge serves
+// its own documents by path and refuses everything else.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "bridge/cache.h"
+#include "bridge/login.h"
+#include "bridge/metrics.h"
+
+namespace gw::bridge {
+
+struct Target {
+  bool valid = false;
+  bool proxyStyle = false;  // an absolute URI, as sent to a proxy
+  std::string_view path;    // without the query
+};
+
+Target ParseTarget(std::string_view target);
+Route RouteOf(std::string_view path);
+
+struct Request {
+  std::string_view method;
+  std::string_view target;
+  std::string_view authorization;       // the Authorization header, if any
+  std::string_view proxyAuthorization;  // the Proxy-Authorization header, if any
+};
+
+class Reply {
+ public:
+  Route route = Route::kOther;
+  bool close = false;  // end the connection after this answer
+  const Answer& answer() const { return ownsAnswer_ ? owned_ : *answer_; }
+  void Point(const Answer* answer, std::shared_ptr<const Snapshot> keep = nullptr);
+  void Own(Answer answer);
+
+ private:
+  const Answer* answer_ = nullptr;
+  std::shared_ptr<const Snapshot> keep_;  // holds the bytes `answer_` points into
+  Answer owned_;
+  bool ownsAnswer_ = false;
+};
+
+class Responder {
+ public:
+  // `login` may be null (no login); it must outlive the responder.
+  Responder(Metrics& metrics, const Login* login, int64_t maxAgeSeconds)
+      : metrics_(metrics), login_(login), maxAge_(maxAgeSeconds) {}
+
+  void Respond(const Request& request, const std::shared_ptr<const Snapshot>& snapshot, int64_t now,
+               Reply* reply) const;
+
+ private:
+  bool LoggedIn(const Request& request) const;
+
+  Metrics& metrics_;
+  const Login* login_;
+  int64_t maxAge_;
+};
+
+// Answers for requests that never reach the responder: a request the HTTP
+// parser refused, with the status it deserves (431 for one too large, else
+// 400). The connection is closed after them.
+const Answer& ParseFailureAnswer(int status);
+
+}  // namespace gw::bridge

@@ -1,0 +1,62 @@
+// The small pieces the operator-file reader is made of: lines and cells of
+// decoded CSV text, and the strict readers of its dates, times and figures.
+// Each reader rejects what it cannot read whole, by throwing FileRejected
+// with a reason that says where; nothing is guessed or read halfway.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gw::bridge {
+
+// Raised by the readers below and caught at the file reader's boundary, so
+// that no path can hand back a half-filled result.
+struct FileRejected {
+  std::string reason;
+};
+
+[[noreturn]] void Reject(std::string reason);
+
+struct Line {
+  size_t number = 0;                // counted from 1, for reasons
+  std::string text;                 // without its line break
+  std::vector<std::string> cells;   // split at commas, blanks trimmed; never empty
+  bool ended = false;               // a line break followed it
+};
+
+// Splits at LF, dropping a CR before it, so CRLF and LF files read alike.
+std::vector<Line> SplitLines(const std::string& text);
+
+std::string Trim(std::string_view text);
+bool Contains(const std::string& text, const char* part);
+bool EndsWith(const std::string& text, const char* tail);
+
+// The start of an HTML or XML document, as error pages are.
+bool LooksLikeMarkup(std::string_view bytes);
+// Valid UTF-8 holding at least one multi-byte character.
+bool IsMultibyteUtf8(std::string_view bytes);
+
+struct Date {
+  int year = 0, month = 0, day = 0;
+  bool operator==(const Date& o) const { return year == o.year && month == o.month && day == o.day; }
+};
+struct TimeOfDay {
+  int hour = 0, minute = 0;
+};
+
+// `Y/M/D`, a real calendar day. `where` names the place for a reason.
+Date ParseDate(const std::string& text, const std::string& where);
+bool LooksLikeDate(const std::string& text);
+// `H:MM`, 0:00 to 23:59.
+TimeOfDay ParseTimeOfDay(const std::string& text, const std::string& where);
+// `H:00`: the hour of an hourly row.
+int ParseHourTime(const std::string& text, const std::string& where);
+
+// A figure in 万kW: decimal digits only, at most nine of them.
+int32_t ParseFigure(const std::string& text, const std::string& where);
+// A percentage: digits with an optional decimal fraction.
+double ParsePercent(const std::string& text, const std::string& where);
+
+}  // namespace gw::bridge

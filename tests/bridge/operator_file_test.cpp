@@ -1,0 +1,253 @@
+// The operator-file reader on files built like the operator's: what it takes,
+// and every kind of file it must refuse whole.
+#include "bridge/operator_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "base/codepage.h"
+#include "support/operator_csv.h"
+
+namespace {
+
+using gw::bridge::OperatorFile;
+using gw::bridge::TryReadOperatorFile;
+using gwtest::OperatorCsv;
+using testing::HasSubstr;
+
+std::optional<OperatorFile> Read(const std::string& bytes, std::string* reason = nullptr) {
+  std::string ignored;
+  return TryReadOperatorFile(bytes, reason ? reason : &ignored);
+}
+
+// The reason a file is refused; fails the test when it is taken.
+std::string Refusal(const std::string& bytes) {
+  std::string reason;
+  auto file = Read(bytes, &reason);
+  EXPECT_FALSE(file.has_value()) << "taken, but should be refused";
+  EXPECT_FALSE(reason.empty());
+  return reason;
+}
+
+// Removes the line that starts with `start`, line break included.
+std::string WithoutLine(std::string text, const std::string& start) {
+  size_t at = text.find("\n" + start);
+  if (at != std::string::npos) text.erase(at + 1, text.find('\n', at + 1) - at);
+  return text;
+}
+
+std::string Cp932(const std::string& utf8) { return gw::WideToCp932(gw::Utf8ToWide(utf8)); }
+
+TEST(OperatorFile, MidDayTakesTheLatestActualHour) {
+  auto file = Read(OperatorCsv{}.Bytes());
+  ASSERT_TRUE(file.has_value());
+  ASSERT_TRUE(file->reading.has_value());
+  const auto& r = *file->reading;
+  EXPECT_EQ(r.usage, OperatorCsv::Actual(14)) << "the hourly table's actual, not the five-minute table's";
+  EXPECT_EQ(r.capacity, OperatorCsv::Supply(14));
+  EXPECT_EQ(r.percent, static_cast<uint32_t>(OperatorCsv::Actual(14) * 100 / OperatorCsv::Supply(14)));
+  EXPECT_EQ((std::array<int, 4>{r.year, r.month, r.day, r.hour}), (std::array<int, 4>{2026, 12, 7, 14}));
+  EXPECT_EQ(r.updated, "2026-12-07T14:55:00+09:00");
+}
+
+TEST(OperatorFile, DayFiguresAreTodaysNeverTomorrows) {
+  auto file = Read(OperatorCsv{}.Bytes());
+  ASSERT_TRUE(file.has_value());
+  const auto& day = file->day;
+  EXPECT_EQ(day.peakCapacity, 5100) << "tomorrow's block says 5433";
+  EXPECT_EQ(day.forecastPeak, 4600) << "tomorrow's block says 4822";
+  EXPECT_EQ((std::array<int, 3>{day.year, day.month, day.day}), (std::array<int, 3>{2026, 12, 7}));
+  for (int h = 0; h < 24; ++h) {
+    EXPECT_EQ(day.hours[h].actual, h < 15 ? OperatorCsv::Actual(h) : 0) << h;
+    EXPECT_EQ(day.hours[h].forecast, OperatorCsv::Forecast(h)) << h;
+    EXPECT_EQ(day.hours[h].capacity, OperatorCsv::Supply(h)) << h;
+  }
+  EXPECT_EQ(day.hours[14].percent, OperatorCsv::RoundedPercent(14));
+  EXPECT_EQ(day.hours[20].percent, 0) << "an hour to come writes 0";
+}
+
+TEST(OperatorFile, TomorrowsBlocksAreNotTakenWhenTodaysAreMissing) {
+  OperatorCsv csv;
+  csv.withHeadBlocks = false;
+  auto file = Read(csv.Bytes());
+  ASSERT_TRUE(file.has_value());
+  EXPECT_EQ(file->day.peakCapacity, 0);
+  EXPECT_EQ(file->day.forecastPeak, 0);
+  // Without a supply column the fallback must not reach tomorrow's 5433.
+  csv.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)"};
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("ピーク時供給力"));
+}
+
+TEST(OperatorFile, LfAndCrlfReadAlike) {
+  OperatorCsv lf;
+  lf.crlf = false;
+  auto a = Read(OperatorCsv{}.Bytes());
+  auto b = Read(lf.Bytes());
+  ASSERT_TRUE(a && b && a->reading && b->reading);
+  EXPECT_EQ(a->reading->usage, b->reading->usage);
+  EXPECT_EQ(a->day.peakCapacity, b->day.peakCapacity);
+  EXPECT_EQ(a->reading->updated, b->reading->updated);
+}
+
+TEST(OperatorFile, JustAfterMidnightThereIsNoReadingYet) {
+  OperatorCsv csv;
+  csv.hoursWithActual = 0;
+  csv.stampTime = "0:05";
+  auto file = Read(csv.Bytes());
+  ASSERT_TRUE(file.has_value()) << "a sound file, only without actuals";
+  EXPECT_FALSE(file->reading.has_value());
+  EXPECT_EQ(file->day.forecastPeak, 4600);
+  EXPECT_EQ(file->day.updated, "2026-12-07T00:05:00+09:00");
+}
+
+TEST(OperatorFile, HoursToComeReadTheSameAsZeroOrEmpty) {
+  OperatorCsv zero, empty;
+  empty.futureEmpty = true;
+  auto a = Read(zero.Bytes());
+  auto b = Read(empty.Bytes());
+  ASSERT_TRUE(a && b && a->reading && b->reading);
+  EXPECT_EQ(b->reading->hour, 14);
+  EXPECT_EQ(a->reading->usage, b->reading->usage);
+  EXPECT_EQ(b->day.hours[15].actual, 0);
+  EXPECT_EQ(b->day.hours[15].percent, -1) << "an empty percentage is none";
+}
+
+TEST(OperatorFile, AnEmptyOrZeroCurrentHourFallsBackToTheHourBefore) {
+  for (const char* cell : {"", "0"}) {
+    OperatorCsv csv;
+    csv.actualText[14] = cell;
+    csv.percentText[14] = cell;
+    auto file = Read(csv.Bytes());
+    ASSERT_TRUE(file && file->reading) << "'" << cell << "'";
+    EXPECT_EQ(file->reading->hour, 13);
+    EXPECT_EQ(file->reading->usage, OperatorCsv::Actual(13));
+  }
+}
+
+TEST(OperatorFile, ColumnsAreFoundByNameInAnyOrder) {
+  OperatorCsv csv;
+  csv.columns = {"DATE", "TIME", "供給力(万kW)", "使用率(%)", "予測値(万kW)", "当日実績(万kW)"};
+  auto file = Read(csv.Bytes());
+  ASSERT_TRUE(file && file->reading);
+  EXPECT_EQ(file->reading->usage, OperatorCsv::Actual(14));
+  EXPECT_EQ(file->reading->capacity, OperatorCsv::Supply(14));
+  EXPECT_EQ(file->day.hours[3].forecast, OperatorCsv::Forecast(3));
+}
+
+TEST(OperatorFile, OtherAreasNamesReadAlike) {
+  OperatorCsv csv;
+  csv.columns = {"DATE", "TIME", "需要実績(万kW)", "需要予測値(万kW)", "使用率(%)", "供給力想定値(万kW)"};
+  auto file = Read(csv.Bytes());
+  ASSERT_TRUE(file && file->reading);
+  EXPECT_EQ(file->reading->usage, OperatorCsv::Actual(14));
+  EXPECT_EQ(file->reading->capacity, OperatorCsv::Supply(14));
+}
+
+TEST(OperatorFile, WithoutASupplyColumnTheDaysPeakSupplyIsTheCapacity) {
+  OperatorCsv csv;
+  csv.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)"};
+  auto file = Read(csv.Bytes());
+  ASSERT_TRUE(file && file->reading);
+  EXPECT_EQ(file->reading->capacity, 5100);
+  EXPECT_EQ(file->day.hours[14].capacity, 0);
+  EXPECT_EQ(file->day.hours[14].percent, -1);
+}
+
+TEST(OperatorFile, UsagePercentMustAgreeWithinOnePoint) {
+  const double exact = OperatorCsv::Actual(14) * 100.0 / OperatorCsv::Supply(14);
+  OperatorCsv csv;
+  csv.percentText[14] = std::to_string(static_cast<int>(exact) + 3);
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("使用率"));
+  char near[16];
+  std::snprintf(near, sizeof near, "%.1f", exact + 0.9);
+  csv.percentText[14] = near;
+  EXPECT_TRUE(Read(csv.Bytes()).has_value()) << "0.9 points off is within one";
+  // Only the reading's own hour is held against its figures.
+  csv.percentText = {{3, "5"}};
+  EXPECT_TRUE(Read(csv.Bytes()).has_value());
+}
+
+TEST(OperatorFile, RefusesACutFile) {
+  const std::string whole = OperatorCsv{}.Bytes();
+  const size_t table = whole.find("DATE,TIME");
+  EXPECT_THAT(Refusal(whole.substr(0, table + 400)), HasSubstr("rows, not 24"));
+  // Cut inside the last hourly row's final figure: 24 rows, one number short.
+  const size_t lastRow = whole.find("2026/12/7,23:00");
+  const size_t lineEnd = whole.find("\r\n", lastRow);
+  EXPECT_THAT(Refusal(whole.substr(0, lineEnd - 1)), HasSubstr("cut"));
+  EXPECT_THAT(Refusal(whole.substr(0, 10)), HasSubstr("DATE,TIME"));
+  EXPECT_THAT(Refusal(""), HasSubstr("empty"));
+}
+
+TEST(OperatorFile, RefusesAnHtmlErrorPage) {
+  const std::string page = "<!DOCTYPE html>\r\n<html><head><title>503 Service Unavailable</title></head>"
+                           "<body>メンテナンス中</body></html>\r\n";
+  EXPECT_THAT(Refusal(Cp932(page)), HasSubstr("HTML"));
+  EXPECT_THAT(Refusal("\r\n  <html>" + OperatorCsv{}.Bytes()), HasSubstr("HTML"));
+}
+
+TEST(OperatorFile, RefusesUtf8InsteadOfShiftJis) {
+  EXPECT_THAT(Refusal(OperatorCsv{}.Text()), HasSubstr("UTF-8"));
+}
+
+TEST(OperatorFile, RefusesBytesThatAreNotShiftJis) {
+  std::string bytes = OperatorCsv{}.Bytes();
+  bytes.insert(bytes.find("DATE,TIME"), "\x85\x20");  // 0x85 leads no CP932 character
+  EXPECT_THAT(Refusal(bytes), HasSubstr("Shift_JIS"));
+  EXPECT_THAT(Refusal(std::string("2026/12/7\0DATE,TIME", 19)), HasSubstr("zero bytes"));
+}
+
+TEST(OperatorFile, RefusesAFileOverTwoMebibytes) {
+  std::string bytes = OperatorCsv{}.Bytes();
+  const std::string filler = "2026/12/7,23:55,0,0,0\r\n";
+  while (bytes.size() < 3 * 1024 * 1024) bytes += filler;
+  EXPECT_THAT(Refusal(bytes), HasSubstr("2 MiB"));
+}
+
+TEST(OperatorFile, RefusesAnHourlyTableWithoutTwentyFourRows) {
+  const std::string text = OperatorCsv{}.Text();
+  EXPECT_THAT(Refusal(Cp932(WithoutLine(text, "2026/12/7,5:00,"))), HasSubstr("23 rows"));
+  std::string extra = text;
+  extra.insert(extra.find("\r\n", extra.find("2026/12/7,23:00")) + 2, "2026/12/7,24:00,1,1,1,1\r\n");
+  EXPECT_THAT(Refusal(Cp932(extra)), HasSubstr("25 rows"));
+}
+
+TEST(OperatorFile, RefusesFiguresThatAreNotNumbers) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"12a", "not a number"}, {"-5", "negative"}, {"3,500", "more cells"}, {"1e3", "not a number"},
+      {"1234567890", "out of range"}};
+  for (const auto& [cell, why] : cases) {
+    OperatorCsv csv;
+    csv.actualText[3] = cell;
+    EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr(why)) << cell;
+  }
+  OperatorCsv percent;
+  percent.percentText[14] = "-80";
+  EXPECT_THAT(Refusal(percent.Bytes()), HasSubstr("negative"));
+}
+
+TEST(OperatorFile, RefusesRowsOutOfOrderOrOfAnotherDay) {
+  std::string text = OperatorCsv{}.Text();
+  std::string swapped = text;
+  swapped.replace(swapped.find("2026/12/7,7:00,"), 15, "2026/12/7,8:00,");
+  EXPECT_THAT(Refusal(Cp932(swapped)), HasSubstr("hour 7:00"));
+  std::string otherDay = text;
+  otherDay.replace(otherDay.find("2026/12/7,9:00,"), 10, "2026/12/8,");
+  EXPECT_THAT(Refusal(Cp932(otherDay)), HasSubstr("another day"));
+}
+
+TEST(OperatorFile, RefusesAFileWithoutItsStampLineOrWithABadOne) {
+  std::string text = OperatorCsv{}.Text();
+  EXPECT_THAT(Refusal(Cp932(text.substr(text.find('\n') + 1))), HasSubstr("stamp line"));
+  std::string bad = text;
+  bad.replace(0, bad.find(" UPDATE"), "2026/13/7 14:55");
+  EXPECT_THAT(Refusal(Cp932(bad)), HasSubstr("not a date"));
+}
+
+TEST(OperatorFile, RefusesAnHourlyTableWithoutAnActualColumn) {
+  OperatorCsv csv;
+  csv.columns = {"DATE", "TIME", "予測値(万kW)", "供給力(万kW)"};
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("実績"));
+}
+
+}  // namespace

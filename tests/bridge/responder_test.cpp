@@ -1,0 +1,194 @@
+// What the bridge answers, decided without sockets: targets, refusals, the
+// login, staleness, and /latest.json as the plug-in's own reader sees it.
+#include "bridge/responder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "bridge/documents.h"
+#include "bridge/japan_time.h"
+#include "host/base64.h"
+#include "text/text_regex.h"
+
+namespace {
+
+using namespace gw::bridge;
+using testing::HasSubstr;
+
+Reading SampleReading() {
+  Reading r;
+  r.usage = 3869;
+  r.capacity = 4740;
+  r.year = 2026;
+  r.month = 12;
+  r.day = 7;
+  r.hour = 14;
+  r.percent = 81;
+  r.updated = "2026-12-07T14:55:00+09:00";
+  return r;
+}
+
+std::shared_ptr<const Snapshot> SampleSnapshot() {
+  return RenderSnapshot({SampleReading(), DayFigures{}, "GIF89a-meter", "GIF89a-chart",
+                         "https://operator.invalid/juyo-d1-j.csv?\"usage\": 1", 3 * 3600});
+}
+
+// The six fields as the plug-in reads them.
+std::array<int32_t, 6> PluginFields(const std::string& body) {
+  gw::TextRegex regex;
+  gw::WideString text = gw::Utf8ToWide(body);
+  std::array<int32_t, 6> out{};
+  const char16_t* names[] = {u"usage", u"capacity", u"year", u"month", u"day", u"hour"};
+  for (size_t i = 0; i < 6; ++i) out[i] = regex.GetFieldNumber(text, names[i]);
+  return out;
+}
+
+std::string Basic(const std::string& pair) {
+  std::string encoded = gwhost::EncodeBase64(pair);
+  return "Basic " + encoded.substr(0, encoded.find('\r'));
+}
+
+TEST(LatestJson, ThePluginsFieldReaderGetsTheSixNumbers) {
+  const std::string body = LatestJson(SampleReading(), "https://operator.invalid/a.csv");
+  EXPECT_EQ(PluginFields(body), (std::array<int32_t, 6>{3869, 4740, 2026, 12, 7, 14}));
+  EXPECT_EQ(body.rfind("{\"usage\": 3869, \"capacity\": 4740, \"year\": 2026, \"month\": 12, \"day\": 7, "
+                       "\"hour\": 14, \"usage_percent\": 81, ", 0), 0u) << body;
+  EXPECT_THAT(body, HasSubstr("\"updated\": \"2026-12-07T14:55:00+09:00\""));
+}
+
+TEST(LatestJson, ASourceWithQuotesStaysOneStringAfterTheSix) {
+  auto snapshot = SampleSnapshot();
+  EXPECT_THAT(snapshot->latest.body, HasSubstr(R"("source": "https://operator.invalid/juyo-d1-j.csv?\"usage\": 1")"));
+  EXPECT_EQ(PluginFields(snapshot->latest.body)[0], 3869);
+}
+
+TEST(Target, PlainAndProxyStyle) {
+  auto plain = ParseTarget("/latest.json?x=1");
+  EXPECT_TRUE(plain.valid && !plain.proxyStyle);
+  EXPECT_EQ(plain.path, "/latest.json");
+  auto proxy = ParseTarget("HTTP://tepco-usage-api.appspot.com:80/latest.json");
+  EXPECT_TRUE(proxy.valid && proxy.proxyStyle);
+  EXPECT_EQ(proxy.path, "/latest.json");
+  EXPECT_EQ(ParseTarget("http://example.invalid").path, "/");
+  EXPECT_EQ(ParseTarget("http://example.invalid?/latest.json").path, "/");
+  for (const char* bad : {"", "*", "latest.json", "ftp://x/latest.json", "http:///latest.json", "example:443"}) {
+    EXPECT_FALSE(ParseTarget(bad).valid) << bad;
+  }
+  EXPECT_EQ(RouteOf("/images/meter/meter_setsuden.gif"), Route::kMeter);
+  EXPECT_EQ(RouteOf("/forecast/html/images/juyo-j.gif"), Route::kChart);
+  EXPECT_EQ(RouteOf("/latest.json/"), Route::kOther);
+}
+
+class ResponderTest : public testing::Test {
+ protected:
+  Reply Answer(const Request& request, std::shared_ptr<const Snapshot> snapshot, int64_t now = 0,
+               const Responder* responder = nullptr) {
+    Reply reply;
+    (responder ? *responder : open_).Respond(request, snapshot, now ? now : fresh_, &reply);
+    return reply;
+  }
+
+  Metrics metrics_;
+  Responder open_{metrics_, nullptr, 3 * 3600};
+  int64_t fresh_ = JapanTimeToUnix(2026, 12, 7, 14, 58);
+};
+
+TEST_F(ResponderTest, ServesTheThreeDocumentsPlainOrProxyStyle) {
+  auto snapshot = SampleSnapshot();
+  for (const char* host : {"", "http://tepco-usage-api.appspot.com", "http://setsuden.yahoo.co.jp"}) {
+    Reply latest = Answer({"GET", std::string(host) + "/latest.json"}, snapshot);
+    EXPECT_EQ(latest.answer().status, 200);
+    EXPECT_EQ(&latest.answer(), &snapshot->latest);
+    EXPECT_EQ(Answer({"GET", std::string(host) + "/images/meter/meter_setsuden.gif"}, snapshot).answer().body,
+              "GIF89a-meter");
+    EXPECT_EQ(Answer({"HEAD", std::string(host) + "/forecast/html/images/juyo-j.gif"}, snapshot).answer().body,
+              "GIF89a-chart");
+  }
+}
+
+TEST_F(ResponderTest, RefusesEverythingElseAndForwardsNothing) {
+  auto snapshot = SampleSnapshot();
+  Reply connect = Answer({"CONNECT", "example.invalid:443"}, snapshot);
+  EXPECT_EQ(connect.answer().status, 403);
+  EXPECT_TRUE(connect.close);
+  Reply post = Answer({"POST", "/latest.json"}, snapshot);
+  EXPECT_EQ(post.answer().status, 405);
+  EXPECT_THAT(post.answer().head, HasSubstr("Allow: GET, HEAD\r\n"));
+  EXPECT_EQ(Answer({"GET", "http://example.invalid/index.html"}, snapshot).answer().status, 403);
+  EXPECT_EQ(Answer({"GET", "/index.html"}, snapshot).answer().status, 404);
+  EXPECT_EQ(Answer({"GET", "ftp://example.invalid/latest.json"}, snapshot).answer().status, 400);
+}
+
+TEST_F(ResponderTest, NoReadingYetIsA503WithoutNumbers) {
+  Reply latest = Answer({"GET", "/latest.json"}, nullptr);
+  EXPECT_EQ(latest.answer().status, 503);
+  EXPECT_THAT(latest.answer().head, HasSubstr("application/json"));
+  EXPECT_THAT(latest.answer().body, HasSubstr("\"error\""));
+  EXPECT_EQ(PluginFields(latest.answer().body), (std::array<int32_t, 6>{}));
+  EXPECT_EQ(Answer({"GET", "/healthz"}, nullptr).answer().status, 503);
+  EXPECT_EQ(Answer({"GET", "/images/meter/meter_setsuden.gif"}, nullptr).answer().status, 503);
+  EXPECT_EQ(Answer({"GET", "/metrics"}, nullptr).answer().status, 200);
+}
+
+TEST_F(ResponderTest, AReadingOlderThanMaxAgeIsNotServed) {
+  auto snapshot = SampleSnapshot();
+  const int64_t hourStart = JapanTimeToUnix(2026, 12, 7, 14);
+  EXPECT_EQ(Answer({"GET", "/latest.json"}, snapshot, hourStart + 3 * 3600).answer().status, 200);
+  Reply stale = Answer({"GET", "/latest.json"}, snapshot, hourStart + 3 * 3600 + 1);
+  EXPECT_EQ(stale.answer().status, 503);
+  EXPECT_EQ(PluginFields(stale.answer().body), (std::array<int32_t, 6>{}));
+  EXPECT_THAT(stale.answer().body, HasSubstr("older than 10800 s"));
+  EXPECT_EQ(Answer({"GET", "/healthz"}, snapshot, hourStart + 4 * 3600).answer().status, 503);
+  EXPECT_EQ(Answer({"GET", "/forecast/html/images/juyo-j.gif"}, snapshot, hourStart + 4 * 3600).answer().status, 503);
+}
+
+TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {
+  Login login("office", "s3cret:pw");
+  Responder guarded(metrics_, &login, 3 * 3600);
+  auto snapshot = SampleSnapshot();
+  Reply proxy = Answer({"GET", "http://tepco-usage-api.appspot.com/latest.json"}, snapshot, 0, &guarded);
+  EXPECT_EQ(proxy.answer().status, 407);
+  EXPECT_THAT(proxy.answer().head, HasSubstr("Proxy-Authenticate: Basic realm=\"gridwren-bridge\""));
+  Reply plain = Answer({"GET", "/latest.json"}, snapshot, 0, &guarded);
+  EXPECT_EQ(plain.answer().status, 401);
+  EXPECT_THAT(plain.answer().head, HasSubstr("WWW-Authenticate: Basic realm=\"gridwren-bridge\""));
+  EXPECT_EQ(Answer({"GET", "/nothing"}, snapshot, 0, &guarded).answer().status, 401) << "paths are not revealed";
+  EXPECT_EQ(Answer({"GET", "/healthz"}, snapshot, 0, &guarded).answer().status, 200);
+
+  const std::string good = Basic("office:s3cret:pw");
+  EXPECT_EQ(Answer({"GET", "http://x/latest.json", "", good}, snapshot, 0, &guarded).answer().status, 200);
+  EXPECT_EQ(Answer({"GET", "/latest.json", good}, snapshot, 0, &guarded).answer().status, 200);
+  EXPECT_EQ(Answer({"GET", "http://x/latest.json", "", Basic("office:s3cret:p")}, snapshot, 0, &guarded)
+                .answer().status, 407);
+}
+
+TEST(Login, AcceptsOnlyTheExactPairInEitherEncoding) {
+  Login login("事務所", "パスワード");
+  EXPECT_TRUE(login.Accepts(Basic("事務所:パスワード")));
+  EXPECT_TRUE(login.Accepts("  basic  " + Basic(gw::WideToCp932(u"事務所:パスワード")).substr(6)))
+      << "the plug-in sends its settings in CP932";
+  EXPECT_FALSE(login.Accepts(Basic("事務所:パスワー")));
+  EXPECT_FALSE(login.Accepts(Basic("事務所:パスワードx")));
+  EXPECT_FALSE(login.Accepts("Digest " + Basic("事務所:パスワード").substr(6)));
+  EXPECT_FALSE(login.Accepts(""));
+  EXPECT_FALSE(login.Accepts("Basic"));
+}
+
+TEST(Login, ConstantTimeEqualComparesEveryByte) {
+  EXPECT_TRUE(ConstantTimeEqual("abc", "abc"));
+  EXPECT_FALSE(ConstantTimeEqual("abc", "abd"));
+  EXPECT_FALSE(ConstantTimeEqual("abc", "ab"));
+  EXPECT_FALSE(ConstantTimeEqual("", "a"));
+  EXPECT_TRUE(ConstantTimeEqual(std::string("a\0b", 3), std::string("a\0b", 3)));
+  EXPECT_FALSE(ConstantTimeEqual(std::string("a\0b", 3), std::string("a\0c", 3)));
+}
+
+TEST(JapanTime, IsUtcPlusNineAllYear) {
+  EXPECT_EQ(JapanTimeToUnix(1970, 1, 1, 9), 0);
+  EXPECT_EQ(JapanTimeToUnix(2026, 12, 7, 14, 55), 1796622900);
+  EXPECT_EQ(JapanTimeToUnix(2026, 7, 1, 0) - JapanTimeToUnix(2026, 1, 1, 0), 181 * 86400) << "no daylight saving";
+  EXPECT_EQ(UnixToJapanIso(JapanTimeToUnix(2028, 2, 29, 23, 59)), "2028-02-29T23:59:00+09:00");
+  EXPECT_EQ(UnixToJapanIso(0), "1970-01-01T09:00:00+09:00");
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include "support/http_client.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace gwtest {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+Connection::Connection(int port, int timeoutSeconds) {
+  fd_ = socket(AF_INET, SOCK_STREAM, 0);
+  timeval timeout{timeoutSeconds, 0};
+  setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    throw std::runtime_error("cannot connect to port " + std::to_string(port));
+  }
+}
+
+Connection::~Connection() { close(fd_); }
+
+bool Connection::Send(const std::string& bytes) {
+  return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+}
+
+bool Connection::ClosedByServer() {
+  char c;
+  return pending_.empty() && recv(fd_, &c, 1, 0) == 0;
+}
+
+// Head up to the blank line, then Content-Length bytes of body.
+HttpAnswer Connection::Receive(bool head) {
+  HttpAnswer answer;
+  char chunk[65536];
+  size_t end;
+  while ((end = pending_.find("\r\n\r\n")) == std::string::npos) {
+    ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) return answer;
+    pending_.append(chunk, static_cast<size_t>(n));
+  }
+  std::string top = pending_.substr(0, end);
+  pending_.erase(0, end + 4);
+  answer.status = std::atoi(top.substr(top.find(' ') + 1, 3).c_str());
+  for (size_t at = top.find("\r\n"); at != std::string::npos;) {
+    size_t next = top.find("\r\n", at + 2);
+    std::string line = top.substr(at + 2, next == std::string::npos ? std::string::npos : next - at - 2);
+    size_t colon = line.find(':');
+    if (colon != std::string::npos) answer.headers[Lower(line.substr(0, colon))] = line.substr(colon + 2);
+    at = next;
+  }
+  size_t length = head ? 0 : std::strtoul(answer.headers["content-length"].c_str(), nullptr, 10);
+  while (pending_.size() < length) {
+    ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) break;
+    pending_.append(chunk, static_cast<size_t>(n));
+  }
+  answer.body = pending_.substr(0, length);
+  pending_.erase(0, answer.body.size());
+  return answer;
+}
+
+HttpAnswer Get(int port, const std::string& target, const std::vector<std::string>& headers) {
+  Connection c(port);
+  std::string request = "GET " + target + " HTTP/1.1\r\nHost: test.invalid\r\n";
+  for (const auto& h : headers) request += h + "\r\n";
+  c.Send(request + "\r\n");
+  return c.Receive();
+}
+
+}  // namespace gwtest

@@ -1,0 +1,37 @@
+// Operator-style files of the day for tests, built as the Tokyo-area
+// operator lays them out: a stamp line, today's head blocks, the hourly
+// table, the 最大使用率 block, tomorrow's blocks with other figures, and the
+// five-minute table. Every part can be changed to build the faults the
+// reader must catch. The figures follow tools/operator_csv.py's curve.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace gwtest {
+
+struct OperatorCsv {
+  int year = 2026, month = 12, day = 7;
+  std::string stampTime = "14:55";
+  int hoursWithActual = 15;  // hours 0 .. n-1 carry an actual
+  bool futureEmpty = false;  // hours to come as empty cells instead of 0
+  bool crlf = true;
+  bool withHeadBlocks = true;
+  std::vector<std::string> columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)", "使用率(%)", "供給力(万kW)"};
+  std::map<int, std::string> percentText;  // hour -> the 使用率 cell as written
+  std::map<int, std::string> actualText;   // hour -> the 実績 cell as written
+  int peakSupply = 5100;
+  int forecastPeak = 4600;
+
+  static int Actual(int hour);
+  static int Forecast(int hour);
+  static int Supply(int hour);
+  // usage * 100 / capacity, rounded as the operator writes it.
+  static int RoundedPercent(int hour);
+
+  std::string Text() const;   // UTF-8
+  std::string Bytes() const;  // CP932, as published
+};
+
+}  // namespace gwtest

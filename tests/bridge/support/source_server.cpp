@@ -1,0 +1,99 @@
+#include "support/source_server.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <stdexcept>
+
+namespace gwtest {
+namespace {
+
+namespace net = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+
+// A listening socket on 127.0.0.1 and a free port.
+int ListenLocal(int* port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd, 64) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    throw std::runtime_error("the source server cannot listen");
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+}  // namespace
+
+SourceServer::SourceServer() {
+  listener_ = ListenLocal(&port_);
+  thread_ = std::thread([this] { Loop(); });
+}
+
+SourceServer::~SourceServer() {
+  stopping_ = true;
+  shutdown(listener_, SHUT_RDWR);  // wakes the accept
+  thread_.join();
+  close(listener_);
+}
+
+void SourceServer::Serve(std::string body, int status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  static int generation = 0;
+  body_ = std::move(body);
+  status_ = status;
+  etag_ = "\"v" + std::to_string(++generation) + "\"";
+}
+
+std::string SourceServer::Url() const {
+  return "http://127.0.0.1:" + std::to_string(port_) + "/forecast/html/images/juyo-d1-j.csv";
+}
+
+std::string SourceServer::LastUserAgent() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return userAgent_;
+}
+
+// One connection at a time, one request each: the bridge makes one request
+// per refresh, and anything more is exactly what tests count.
+void SourceServer::Loop() {
+  net::io_context ioc;
+  while (!stopping_) {
+    int fd = accept(listener_, nullptr, nullptr);
+    if (fd < 0) continue;
+    net::ip::tcp::socket socket(ioc, net::ip::tcp::v4(), fd);
+    beast::flat_buffer buffer;
+    http::request<http::empty_body> request;
+    beast::error_code ec;
+    http::read(socket, buffer, request, ec);
+    if (ec) continue;
+    requests_++;
+    // In slices, so that a test's end does not wait out a long delay.
+    for (int waited = 0; waited < delayMs_.load() && !stopping_; waited += 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    http::response<http::string_body> response;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      userAgent_ = std::string(request[http::field::user_agent]);
+      const bool same = !etag_.empty() && request[http::field::if_none_match] == etag_;
+      notModified_ += same ? 1 : 0;
+      response.result(same ? 304 : status_);
+      response.set(http::field::etag, etag_);
+      if (!same) response.body() = body_;
+    }
+    response.keep_alive(false);
+    response.prepare_payload();
+    http::write(socket, response, ec);
+  }
+}
+
+}  // namespace gwtest

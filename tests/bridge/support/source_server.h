@@ -1,0 +1,43 @@
+// A stand-in for the operator's web server, inside the test process: one
+// file at every path, with an ETag, 304 for a matching If-None-Match, and a
+// count of every request it received.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace gwtest {
+
+class SourceServer {
+ public:
+  SourceServer();
+  ~SourceServer();
+  SourceServer(const SourceServer&) = delete;
+  SourceServer& operator=(const SourceServer&) = delete;
+
+  // Serves these bytes from now on, with `status` and a new ETag.
+  void Serve(std::string body, int status = 200);
+  // Holds every answer back this long, so that requests could pile up.
+  void SetDelayMs(int ms) { delayMs_ = ms; }
+
+  std::string Url() const;
+  int Requests() const { return requests_.load(); }
+  int NotModified() const { return notModified_.load(); }
+  std::string LastUserAgent() const;
+
+ private:
+  void Loop();
+
+  int port_ = 0;
+  int listener_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> requests_{0}, notModified_{0}, delayMs_{0};
+  mutable std::mutex mutex_;
+  std::string body_, etag_, userAgent_;
+  int status_ = 404;
+  std::thread thread_;
+};
+
+}  // namespace gwtest

@@ -1,0 +1,65 @@
+// A whole bridge inside the test process: cache, poller, responder and the
+// real HTTP front on a free port of 127.0.0.1, with a clock the test sets.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "bridge/cache.h"
+#include "bridge/chart.h"
+#include "bridge/front.h"
+#include "bridge/japan_time.h"
+#include "bridge/login.h"
+#include "bridge/metrics.h"
+#include "bridge/poller.h"
+#include "bridge/responder.h"
+#include "bridge/upstream.h"
+
+namespace gwtest {
+
+class FakeClock final : public gw::bridge::Clock {
+ public:
+  int64_t UnixNow() const override { return now_.load(); }
+  void Set(int64_t unixSeconds) { now_ = unixSeconds; }
+
+ private:
+  std::atomic<int64_t> now_{0};
+};
+
+// 2026-12-07 14:55 in Japan: the stamp of OperatorCsv's default file.
+int64_t DefaultNow();
+
+struct TestBridgeOptions {
+  std::string source = "http://127.0.0.1:9/unused.csv";
+  std::string user, password;  // a login when both are set
+  int64_t maxAgeSeconds = 3 * 3600;
+  size_t maxConnections = 64;
+  int threads = 2;
+};
+
+class TestBridge {
+ public:
+  explicit TestBridge(TestBridgeOptions options = {});
+  ~TestBridge();
+
+  int port() const { return port_; }
+  // Takes a file as if fetched; true when it was sound.
+  bool Take(const std::string& bytes, std::string* outcome = nullptr);
+
+  FakeClock clock;
+  gw::bridge::Cache cache;
+  gw::bridge::Metrics metrics;
+  std::unique_ptr<gw::bridge::ChartDrawer> drawer;
+  gw::bridge::Upstream upstream;
+  gw::bridge::Poller poller;
+
+ private:
+  std::optional<gw::bridge::Login> login_;
+  std::optional<gw::bridge::Responder> responder_;
+  std::optional<gw::bridge::Front> front_;
+  int port_ = 0;
+};
+
+}  // namespace gwtest
