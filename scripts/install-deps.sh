@@ -4,6 +4,7 @@
 #   scripts/install-deps.sh native    the native build, its tests and the demo
 #   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, fuzzing
 #   scripts/install-deps.sh bench     native, plus wrk and nginx for bench/bridge_vs_nginx.sh
+#   scripts/install-deps.sh docs      native, plus Chromium and ImageMagick for tools/mail_view.py
 set -euo pipefail
 
 what=${1:-all}
@@ -15,13 +16,15 @@ windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemag
 # The bridge's benchmark runs nginx itself, in the foreground; the package's
 # own service is not wanted and is not started by this script's installs.
 bench=(wrk nginx-light)
+docs=(chromium imagemagick)
 
 case "$what" in
   native) wanted=("${native[@]}") ;;
   all) wanted=("${native[@]}" "${windows[@]}") ;;
   bench) wanted=("${native[@]}" "${bench[@]}") ;;
-  -h|--help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  *) echo "install-deps: unknown set '$what' (native, all or bench)" >&2; exit 2 ;;
+  docs) wanted=("${native[@]}" "${docs[@]}") ;;
+  -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  *) echo "install-deps: unknown set '$what' (native, all, bench or docs)" >&2; exit 2 ;;
 esac
 
 missing=()
