@@ -123,20 +123,30 @@ std::optional<FileIdentity> IdentityOf(const std::string& file) {
   return FileIdentity{st.st_dev, st.st_ino};
 }
 
+// Pages the log may hold before it is folded back into the file.
+constexpr int kLogPages = 32;
+
+int FoldLongLog(void*, sqlite3* db, const char* name, int pages) {
+  // Truncating, not just folding: a process that opens the file alone reads
+  // the whole log through, and a log folded but left standing would be taken
+  // for new pages and folded again by every process after it.
+  if (pages >= kLogPages) sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  return SQLITE_OK;
+}
+
 // The write-ahead log keeps the file whole through a crash whatever these
 // settings; a power cut may lose the last writes, as it may on Windows,
 // whose registry also writes to disk lazily. So values are not flushed to
-// disk one by one, and the log is neither folded back into the file nor
-// removed when a process closes the file: SQLite does that once the log
-// has grown to a thousand pages. Otherwise every process that writes a
-// value would create the log again and flush it and its folder, and fold
-// it back at its end, which costs a short-lived process such as a check
-// from the stand-in host more than everything else it does with the file.
+// disk one by one, and a process that closes the file leaves the log as it
+// is rather than folding it back: folding waits for the disk, and the next
+// process would create the log again and flush it and its folder, which
+// would cost a short-lived process such as a check from the stand-in host
+// more than all else it does with the file. The log is folded back and
+// emptied once it holds kLogPages pages, a few dozen checks' worth.
 void KeepWriteAheadLog(sqlite3* db) {
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  int on = 1;
-  sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &on);
   sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  sqlite3_wal_hook(db, FoldLongLog, nullptr);
 }
 
 // One open connection to a registry file, with the statements that keys
