@@ -175,13 +175,17 @@ TEST_F(DownloadTest, FailuresAreNegativeCodesAndSettingsAreReadAfresh) {
 
 TEST_F(DownloadTest, TimesOutOnlyWhenNoDataComes) {
   // The time-out runs from the last data, not over the whole transfer: a
-  // slow answer within it arrives, a silent server times out.
+  // slow answer within it arrives, a silent server times out, also on a
+  // connection kept from the download before, which is never connected anew.
   gw::SetStallSecondsForTesting(2);
   LocalFeedServer server({"/slow=delay:1", "/silent=hang"});
   UseProxy(server.port());
   EXPECT_EQ(Get(std::string(kRemote) + "/slow"), gw::kSOk);
   EXPECT_EQ(Get(std::string(kRemote) + "/silent"), kTimedOut);
   gw::SetStallSecondsForTesting(30);
+  auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].client, requests[1].client) << "the connection was not kept";
 }
 
 TEST(DownloadErrorMapping, CurlFailuresBecomeTheCodesWindowsUsersSee) {
