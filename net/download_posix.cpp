@@ -201,7 +201,7 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
   SetProxyCredentials(curl.get(), settings);
   CURLcode code = curl_easy_perform(curl.get());
   if (Failed(sink.error)) return sink.error;
-  if (code != CURLE_OK) return HResultFromCurl(code);
+  if (code != CURLE_OK) return HResultFromTransfer(curl.get(), code);
   // An empty body still leaves an empty file, created or truncated.
   return sink.Open() ? kSOk : sink.error;
 }
