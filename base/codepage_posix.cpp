@@ -2,11 +2,11 @@
 // Windows system: CP932 unless GRIDWREN_CODEPAGE names another iconv code set.
 #include "base/codepage.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
+
+#include "base/iconv_pool_posix.h"
 
 namespace gw {
 namespace {
@@ -16,16 +16,14 @@ const char* AnsiCodeSet() {
   return (name && *name) ? name : "CP932";
 }
 
-// One iconv descriptor per conversion; iconv_t is not safe to share between
-// threads, and conversions are rare enough that opening one each time is cheap.
+// One converter per conversion, from the pool: an iconv_t is not safe to
+// share between threads, and opening one afresh for every text would load
+// the code page's module again each time.
 class Iconv {
  public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open");
+  Iconv(const char* to, const char* from) : pooled_(to, from), cd_(pooled_.get()) {
+    if (!pooled_.ok()) throw std::runtime_error("iconv_open");
   }
-  ~Iconv() { iconv_close(cd_); }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
 
   // Converts as much as possible. On an unconvertible sequence, writes
   // `replacement` and skips `skip` input bytes, as the Win32 converters do.
@@ -52,6 +50,7 @@ class Iconv {
   }
 
  private:
+  PooledIconv pooled_;
   iconv_t cd_;
 };
 

@@ -22,6 +22,17 @@ constexpr int kFileError = static_cast<int>(0x80070002u);  // file not found
 constexpr int kWriteError = static_cast<int>(0x8007001Du);  // write fault
 constexpr int kBadData = static_cast<int>(0x8007000Du);     // invalid data
 
+// Replaces the file's content. The output is mostly a temporary file that
+// was handed out empty; such a file is written as it stands, since
+// truncating even an empty file makes ext4 flush it to disk on close.
+bool WriteWhole(const char* path, const std::string& data) {
+  std::ifstream probe(path, std::ios::binary | std::ios::ate);
+  const bool empty = probe && probe.tellg() == 0;
+  probe.close();
+  std::ofstream out(path, std::ios::binary | std::ios::out | (empty ? std::ios::in : std::ios::trunc));
+  return out && out.write(data.data(), static_cast<std::streamsize>(data.size())) && (out.close(), !out.fail());
+}
+
 }  // namespace
 
 std::string EncodeBase64(const std::string& bytes) {
@@ -76,9 +87,7 @@ int ConvertFileBase64(const char* output, const char* input, int encode) {
   } else if (!DecodeBase64(data, &converted)) {
     return kBadData;
   }
-  std::ofstream out(output, std::ios::binary | std::ios::trunc);
-  if (!out || !out.write(converted.data(), static_cast<std::streamsize>(converted.size()))) return kWriteError;
-  return 0;
+  return WriteWhole(output, converted) ? 0 : kWriteError;
 }
 
 }  // namespace gwhost

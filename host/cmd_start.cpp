@@ -46,10 +46,10 @@ Command InitCommand() {
   return {"init", "create a profile: data folder, mailbox, settings key, temp folder, outbox",
           "usage: gridwren-host [--profile DIR] init [--address ADDR]\n"
           "\n"
-          "Creates the profile folder: a data folder with one mailbox whose MailBox.ini\n"
-          "holds ADDR as the account's address, an empty settings key, a temp folder\n"
-          "and the mailbox's outbox (a Maildir). Existing content is kept; --address\n"
-          "rewrites the mailbox's address.\n",
+          "Creates the profile folder, and any missing folders above it: a data folder\n"
+          "with one mailbox whose MailBox.ini holds ADDR as the account's address, an\n"
+          "empty settings key, a temp folder and the mailbox's outbox (a Maildir).\n"
+          "Existing content is kept; --address rewrites the mailbox's address.\n",
           false, RunInit};
 }
 

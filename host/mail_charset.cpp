@@ -1,24 +1,21 @@
 #include "host/mail_charset.h"
 
-#include <iconv.h>
-
 #include <cctype>
 #include <cerrno>
+
+#include "base/iconv_pool_posix.h"
 
 namespace gwhost {
 namespace {
 
 constexpr char16_t kGeta = u'\u3013';
 
+// A converter from the pool: a mail converts many short pieces, and
+// ISO-2022-JP alone takes four modules to load.
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (ok()) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  Converter(const char* to, const char* from) : pooled_(to, from), cd_(pooled_.get()) {}
+  bool ok() const { return pooled_.ok(); }
 
   // Converts `in` whole. Returns false at the first sequence that the target
   // cannot take; `*used` then tells how far the input was consumed.
@@ -50,6 +47,7 @@ class Converter {
   }
 
  private:
+  gw::PooledIconv pooled_;
   iconv_t cd_;
 };
 

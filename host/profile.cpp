@@ -28,6 +28,15 @@ bool MakeDir(const std::string& path, std::string* error) {
   return false;
 }
 
+// Creates `path` and every missing folder above it, as `git init` and
+// `mkdir -p` do.
+bool MakeDirs(const std::string& path, std::string* error) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+    if (path[slash - 1] != '/' && !MakeDir(path.substr(0, slash), error)) return false;
+  }
+  return MakeDir(path, error);
+}
+
 bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
@@ -47,7 +56,8 @@ bool WriteMailBoxIni(const Profile& p, const std::string& address, std::string* 
 }  // namespace
 
 bool InitProfile(const Profile& p, const std::string& address, std::string* error) {
-  for (const std::string& dir : {p.root, p.DataFolder(), p.MailBoxFolder(), p.TempFolder(), p.Outbox(),
+  if (!MakeDirs(p.root, error)) return false;
+  for (const std::string& dir : {p.DataFolder(), p.MailBoxFolder(), p.TempFolder(), p.Outbox(),
                                  p.Outbox() + "/tmp", p.Outbox() + "/new", p.Outbox() + "/cur"}) {
     if (!MakeDir(dir, error)) return false;
   }

@@ -25,8 +25,9 @@ struct Profile {
   std::string Log() const { return root + "/host.log"; }
 };
 
-// Creates the folders, MailBox.ini with the address, the registry file and
-// an empty settings key. Existing content is kept, so it is safe to repeat.
+// Creates the folders (the profile folder with any missing folders above
+// it), MailBox.ini with the address, the registry file and an empty
+// settings key. Existing content is kept, so it is safe to repeat.
 bool InitProfile(const Profile& profile, const std::string& address, std::string* error);
 
 // Checks that `profile` has been initialised.

@@ -36,6 +36,48 @@ HResult InitCurlOnce() {
   return HResultFromCurl(result);
 }
 
+// Connections kept open between downloads, as the Windows component keeps
+// them: a check fetches three documents through the same proxy, and each
+// would otherwise pay for a connection of its own. Every download still
+// builds its request from the settings as they are at that moment; libcurl
+// reuses a connection only for the same proxy or server, and drops one that
+// has been idle for two minutes or that the other side has closed.
+class ConnectionCache {
+ public:
+  ConnectionCache() : share_(curl_share_init()) {
+    if (!share_) return;
+    curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, Lock);
+    curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, Unlock);
+    curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+  }
+  ~ConnectionCache() { curl_share_cleanup(share_); }
+  ConnectionCache(const ConnectionCache&) = delete;
+  ConnectionCache& operator=(const ConnectionCache&) = delete;
+
+  // Null when it could not be set up; downloads then connect anew each time.
+  CURLSH* get() const { return share_; }
+
+ private:
+  // One mutex per kind of shared data, since libcurl may hold one kind while
+  // it takes another.
+  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+    static_cast<ConnectionCache*>(self)->mutexes_[data].lock();
+  }
+  static void Unlock(CURL*, curl_lock_data data, void* self) {
+    static_cast<ConnectionCache*>(self)->mutexes_[data].unlock();
+  }
+
+  std::mutex mutexes_[CURL_LOCK_DATA_LAST];
+  CURLSH* share_;
+};
+
+// Closed when the library unloads, after its checks have ended.
+CURLSH* KeptConnections() {
+  static ConnectionCache cache;
+  return cache.get();
+}
+
 struct EasyDeleter {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
 };
@@ -87,9 +129,12 @@ int WatchTransfer(void* context, curl_off_t, curl_off_t down, curl_off_t, curl_o
   auto* sink = static_cast<BodySink*>(context);
   if (g_aborted.load()) return 1;
   const auto now = std::chrono::steady_clock::now();
-  curl_off_t connected = 0;
+  // A kept connection is never connected anew, so for it the request's
+  // start tells that it stands.
+  curl_off_t connected = 0, started = 0;
   curl_easy_getinfo(sink->curl, CURLINFO_CONNECT_TIME_T, &connected);
-  if (connected == 0 || down != sink->lastDown || up != sink->lastUp) {
+  curl_easy_getinfo(sink->curl, CURLINFO_PRETRANSFER_TIME_T, &started);
+  if ((connected == 0 && started == 0) || down != sink->lastDown || up != sink->lastUp) {
     sink->lastData = now;
     sink->lastDown = down;
     sink->lastUp = up;
@@ -150,12 +195,13 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
   if (!curl) throw HResultError(kEOutOfMemory);
 
   BodySink sink(path, curl.get());
+  if (CURLSH* kept = KeptConnections()) Set(curl.get(), CURLOPT_SHARE, kept);
   SetTransfer(curl.get(), WideToUtf8(url), &sink);
   SetProxy(curl.get(), settings);
   SetProxyCredentials(curl.get(), settings);
   CURLcode code = curl_easy_perform(curl.get());
   if (Failed(sink.error)) return sink.error;
-  if (code != CURLE_OK) return HResultFromCurl(code);
+  if (code != CURLE_OK) return HResultFromTransfer(curl.get(), code);
   // An empty body still leaves an empty file, created or truncated.
   return sink.Open() ? kSOk : sink.error;
 }

@@ -61,7 +61,9 @@ class FdStream final : public FileStream {
   int fd_;
 };
 
-std::unique_ptr<FileStream> Open(const WideString& path, int flags, HResult* result) {
+enum class Truncate { kNo, kYes };
+
+std::unique_ptr<FileStream> Open(const WideString& path, int flags, Truncate truncate, HResult* result) {
   int fd = open(WideToNarrow(path).c_str(), flags | O_CLOEXEC, 0600);
   if (fd < 0) {
     *result = FromErrno(errno);
@@ -73,6 +75,15 @@ std::unique_ptr<FileStream> Open(const WideString& path, int flags, HResult* res
     *result = FromErrno(EISDIR);
     return nullptr;
   }
+  // Only a file that holds data is cut back. The host hands out temporary
+  // files already created and empty, and truncating even an empty file
+  // makes ext4 flush the new content to disk when it is closed, a write
+  // wasted on a file that is deleted moments later.
+  if (truncate == Truncate::kYes && st.st_size != 0 && ftruncate(fd, 0) != 0) {
+    *result = FromErrno(errno);
+    close(fd);
+    return nullptr;
+  }
   *result = kSOk;
   return std::make_unique<FdStream>(fd);
 }
@@ -80,11 +91,11 @@ std::unique_ptr<FileStream> Open(const WideString& path, int flags, HResult* res
 }  // namespace
 
 std::unique_ptr<FileStream> OpenFileForReading(const WideString& path, HResult* result) {
-  return Open(path, O_RDONLY, result);
+  return Open(path, O_RDONLY, Truncate::kNo, result);
 }
 
 std::unique_ptr<FileStream> CreateFileForWriting(const WideString& path, HResult* result) {
-  return Open(path, O_WRONLY | O_CREAT | O_TRUNC, result);
+  return Open(path, O_WRONLY | O_CREAT, Truncate::kYes, result);
 }
 
 void DeleteFileNarrow(const std::string& path) { unlink(path.c_str()); }

@@ -43,4 +43,15 @@ HResult HResultFromCurl(CURLcode code) noexcept {
   }
 }
 
+HResult HResultFromTransfer(CURL* curl, CURLcode code) noexcept {
+  if (code != CURLE_UNSUPPORTED_PROTOCOL) return HResultFromCurl(code);
+  // The request went out and no status line came back: what came was not
+  // HTTP. A refused redirect has the status of the redirecting response,
+  // and an address of an unknown scheme sends no request at all.
+  long status = 0, requestBytes = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(curl, CURLINFO_REQUEST_SIZE, &requestBytes);
+  return status == 0 && requestBytes > 0 ? http_error::kInvalidServerResponse : http_error::kUnrecognizedScheme;
+}
+
 }  // namespace gw

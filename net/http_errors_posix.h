@@ -29,4 +29,10 @@ constexpr HResult kSecureFailure = HResultFromWin32(12175);          // 0x80072F
 // every failure is negative; codes without a closer match become E_FAIL.
 HResult HResultFromCurl(CURLcode code) noexcept;
 
+// The code for how a transfer on `curl` ended, telling apart what the
+// CURLcode alone does not: libcurl reports bytes that form no HTTP response
+// at all (another protocol's greeting on the proxy's port) as an unsupported
+// protocol, just as it reports a redirect to a scheme it does not follow.
+HResult HResultFromTransfer(CURL* curl, CURLcode code) noexcept;
+
 }  // namespace gw

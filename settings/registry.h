@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -36,5 +37,15 @@ class RegistryKey {
 // Opens an existing key with read and set-value rights. The key is never
 // created: the host owns it. Returns null when it cannot be opened.
 std::unique_ptr<RegistryKey> OpenRegistryKey(RegistryRoot root, WideView path);
+
+// Opens the key at `path` anew on every call, for an owner that opens it for
+// every single value, as the settings store does. Each call still finds out
+// whether the key exists at that moment. On Windows each call is one
+// RegOpenKeyEx; natively the opener keeps one connection to the registry
+// file from its first call to its end, so that a value costs one statement
+// instead of opening the file, reading its schema and closing it again. It
+// may be called from several threads at once.
+using RegistryKeyOpener = std::function<std::unique_ptr<RegistryKey>()>;
+RegistryKeyOpener MakeRegistryKeyOpener(RegistryRoot root, WideString path);
 
 }  // namespace gw

@@ -56,4 +56,8 @@ std::unique_ptr<RegistryKey> OpenRegistryKey(RegistryRoot, WideView path) {
   return std::make_unique<Win32RegistryKey>(key);
 }
 
+RegistryKeyOpener MakeRegistryKeyOpener(RegistryRoot root, WideString path) {
+  return [root, path = std::move(path)] { return OpenRegistryKey(root, path); };
+}
+
 }  // namespace gw

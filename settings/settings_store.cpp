@@ -6,7 +6,7 @@
 namespace gw {
 
 SettingsStore::SettingsStore(RegistryRoot root, WideString subkey)
-    : opener_([root, subkey = std::move(subkey)] { return OpenRegistryKey(root, subkey); }) {}
+    : opener_(MakeRegistryKeyOpener(root, std::move(subkey))) {}
 
 SettingsStore::SettingsStore(KeyOpener opener) : opener_(std::move(opener)) {}
 

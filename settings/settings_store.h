@@ -1,6 +1,6 @@
 // The plug-in's settings: named values under the host's per-user key. Every
 // operation opens the key, does one query and/or one write and closes it
-// again, so nothing is cached and every thread sees the latest write.
+// again, so no value is cached and every thread sees the latest write.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,7 @@ constexpr char16_t kSettingsKeyPath[] = u"Software\\RimArts\\B2\\Settings";
 
 class SettingsStore {
  public:
-  using KeyOpener = std::function<std::unique_ptr<RegistryKey>()>;
+  using KeyOpener = RegistryKeyOpener;
 
   SettingsStore(RegistryRoot root, WideString subkey);
   // For tests: any source of opened keys.

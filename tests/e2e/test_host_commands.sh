@@ -17,6 +17,16 @@ set -e
 check "missing profile exits 1 naming the cause" test "$rc" -eq 1
 check "  ... and says how to create one" grep -q "gridwren-host init" "$WORK/err"
 
+deep="$WORK/new/user/gridwren"
+check "init creates the missing folders above the profile" bash -c "\"$HOST\" --profile \"$deep\" init >/dev/null"
+check "  ... and the profile works" bash -c "\"$HOST\" --profile \"$deep\" settings TUPause 1"
+touch "$WORK/plain"
+set +e
+"$HOST" --profile "$WORK/plain/profile" init 2>"$WORK/err"; rc=$?
+set -e
+check "init under a file exits 1 naming it" test "$rc" -eq 1 -a "$(cat "$WORK/err")" = \
+  "gridwren-host: init: $WORK/plain: exists and is not a folder"
+
 start_server --usage 3650 --capacity 4000 --hour 14
 new_profile taro@example.jp
 out=$(host start)

@@ -17,6 +17,11 @@
 # With GWT_SCREENSHOT=FILE.png it also saves a picture of the settings
 # dialog, values loaded, as the screen shows it (docs/settings-dialog.png is
 # made this way; needs ImageMagick's import).
+#
+# GWT_CASES="NAME ..." runs only the named cases (of every host that has
+# them), and GWT_REPEAT=N runs each case N times, to bring out a failure
+# that shows only now and then, e.g.
+#   GWT_CASES=unload_during_check GWT_REPEAT=24 tests/wine/run.sh build/windows
 set -euo pipefail
 [ -n "${GWT_SCREENSHOT:-}" ] && export GWT_SCREENSHOT=$(realpath -m "$GWT_SCREENSHOT")
 
@@ -226,8 +231,11 @@ run_host() {
   names=$(wine_ja wine "$RUN/bin/$host.exe" --list </dev/null 2>>"$RUN/logs/$host.list.err" | tr -d '\r') ||
     { report "FAIL $host: --list failed"; return; }
   [ -n "$names" ] || { report "FAIL $host: lists no cases"; return; }
-  local name
-  for name in $names; do run_case "$host" "$name"; done
+  local name round
+  for name in $names; do
+    [ -n "${GWT_CASES:-}" ] && [[ " $GWT_CASES " != *" $name "* ]] && continue
+    for round in $(seq "${GWT_REPEAT:-1}"); do run_case "$host" "$name"; done
+  done
 }
 
 # The layout case holds the dialog open while it finds a folder named in

@@ -71,6 +71,33 @@ TEST(PrepareForOutbox, MakesASevenBitDatedMessageThatReadsBack) {
   EXPECT_EQ(stored.substr(stored.size() - 8), "--b1--\n\n");
 }
 
+// The raw lines of one field, continuation lines included.
+std::string RawField(const std::string& stored, const std::string& name) {
+  size_t start = stored.find("\n" + name + ":");
+  if (start == std::string::npos) return "";
+  size_t end = start + 1;
+  do end = stored.find('\n', end + 1);
+  while (end != std::string::npos && end + 1 < stored.size() && (stored[end + 1] == ' ' || stored[end + 1] == '\t'));
+  return stored.substr(start + 1, end - start - 1);
+}
+
+// To is an address field: names are encoded, but every address stays
+// outside the encoded words, where a mail server can read it, also after a
+// quoted name and after a name written right against its "<".
+TEST(PrepareForOutbox, AddressesStayOutsideEncodedWords) {
+  const std::string to = "\"山田 太郎\"<taro@example.jp>, 花子<hanako@example.jp>";
+  const std::string stored = PrepareForOutbox(Cp932("From: gw@example.jp\r\nTo: " + to + "\r\n\r\nbody\r\n"), 0);
+  const std::string raw = RawField(stored, "To");
+  ASSERT_TRUE(IsAscii(raw)) << raw;
+  const std::string words = std::regex_replace(raw, std::regex("=\\?[^?]*\\?[BbQq]\\?[^?]*\\?="), "#");
+  for (const char* address : {"<taro@example.jp>", "<hanako@example.jp>"}) {
+    EXPECT_NE(words.find(address), std::string::npos) << address << " is not outside the encoded words in " << raw;
+  }
+  const std::string decoded = DecodeHeaderValue(ParseMessage(stored).Field("To"));
+  EXPECT_NE(decoded.find("山田 太郎"), std::string::npos) << decoded;
+  EXPECT_NE(decoded.find("花子"), std::string::npos) << decoded;
+}
+
 TEST(PrepareForOutbox, KeepsDatesAndIdsItIsGivenAndBreaksOverlongLines) {
   const std::string given = "Date: Tue, 31 May 2011 10:00:00 +0900\r\nMessage-ID: <x@y>\r\n\r\n";
   const std::string longLine = std::string(1500, 'a') + " " + std::string(500, 'b');

@@ -10,6 +10,7 @@
 
 #include "net/http_errors_posix.h"
 #include "net/password.h"
+#include "support/canned_server.h"
 #include "support/fake_host.h"
 #include "support/local_feed_server.h"
 
@@ -175,12 +176,44 @@ TEST_F(DownloadTest, FailuresAreNegativeCodesAndSettingsAreReadAfresh) {
 
 TEST_F(DownloadTest, TimesOutOnlyWhenNoDataComes) {
   // The time-out runs from the last data, not over the whole transfer: a
-  // slow answer within it arrives, a silent server times out.
+  // slow answer within it arrives, a silent server times out, also on a
+  // connection kept from the download before, which is never connected anew.
   gw::SetStallSecondsForTesting(2);
   LocalFeedServer server({"/slow=delay:1", "/silent=hang"});
   UseProxy(server.port());
   EXPECT_EQ(Get(std::string(kRemote) + "/slow"), gw::kSOk);
   EXPECT_EQ(Get(std::string(kRemote) + "/silent"), kTimedOut);
+  gw::SetStallSecondsForTesting(30);
+  auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].client, requests[1].client) << "the connection was not kept";
+}
+
+// Bytes that are no HTTP response at all, such as the greeting of an SSH
+// server on the port given as the proxy, are an invalid server response,
+// whether the other side then closes or waits; a redirect to a scheme that
+// is not followed stays an unrecognised scheme.
+TEST_F(DownloadTest, AnswersThatAreNoHttpAreInvalidResponses) {
+  using gwtest::CannedServer;
+  const std::string banner = "SSH-2.0-OpenSSH_9.2\r\n";
+  gw::SetStallSecondsForTesting(2);
+  struct Case {
+    const char* what;
+    CannedServer server;
+    uint32_t expected;
+  } cases[] = {
+      {"banner, then close", {banner, CannedServer::Then::kClose}, 0x80072F78},
+      {"banner, then wait", {banner, CannedServer::Then::kHold}, 0x80072F78},
+      {"redirect to ftp",
+       {"HTTP/1.1 302 Found\r\nLocation: ftp://files.example.invalid/latest.json\r\nContent-Length: 0\r\n\r\n",
+        CannedServer::Then::kHold},
+       0x80072EE6},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    UseProxy(c.server.port());
+    EXPECT_EQ(static_cast<uint32_t>(Get(std::string(kRemote) + "/latest.json")), c.expected);
+  }
   gw::SetStallSecondsForTesting(30);
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include "support/fake_host.h"
@@ -48,6 +49,30 @@ TEST_F(TempFileTest, DestructionDeletesTheFileAndMovesTransferOwnership) {
   { gw::TempFile never(u"inf"); }
 }
 
+// Whoever holds the file last deletes it, and only then: a moved-from
+// object that still took its old path for its own would delete the file
+// from under its new owner.
+TEST_F(TempFileTest, OnlyTheLastOwnerDeletesTheFile) {
+  std::optional<gw::TempFile> first(std::in_place, u"gif");
+  const std::string path = first->NarrowPath();
+  Write(*first, "GIF89a");
+  std::optional<gw::TempFile> second(std::in_place, std::move(*first));
+  first.reset();
+  ASSERT_TRUE(Exists(path)) << "the moved-from object deleted the new owner's file";
+  EXPECT_EQ(second->ReadBytes().size(), 6u);
+
+  std::optional<gw::TempFile> third(std::in_place, u"inf");
+  const std::string replaced = third->NarrowPath();
+  Write(*third, "x");
+  *third = std::move(*second);
+  EXPECT_FALSE(Exists(replaced)) << "the file that was replaced stays behind";
+  second.reset();
+  ASSERT_TRUE(Exists(path)) << "the moved-from object deleted the new owner's file";
+  EXPECT_EQ(third->NarrowPath(), path);
+  third.reset();
+  EXPECT_FALSE(Exists(path)) << "the last owner left its file behind";
+}
+
 TEST_F(TempFileTest, ReadBytesGivesExactContent) {
   gw::TempFile f(u"gif");
   EXPECT_TRUE(f.ReadBytes().empty());  // missing file: no buffer, length 0
@@ -76,6 +101,23 @@ TEST_F(TempFileTest, ReadTextConvertsTheWholeFileAtOnce) {
   Write(f, text);
   gw::WideString read = f.ReadText();
   EXPECT_EQ(read, gw::WideString(98, u'a') + u"電力" + gw::WideString(200, u'b'));
+  EXPECT_EQ(f.Length(), read.size());
+}
+
+// A graph's Base64 text can run to hundreds of kilobytes: the whole file is
+// read, and a character whose two bytes straddle the 64 KiB mark (a common
+// read size) is read whole.
+TEST_F(TempFileTest, ReadTextReadsALongFileToItsEnd) {
+  gw::TempFile f(u"inf");
+  const size_t kMark = 64 * 1024;
+  const std::string head(kMark - 1, 'a'), tail(150000, 'b');
+  Write(f, head + "\x93\x64" + tail + "\x97\xCD");  // 電 from byte 65,535 to 65,536; 力 at the end
+  const gw::WideString read = f.ReadText();
+  ASSERT_EQ(read.size(), head.size() + 1 + tail.size() + 1);
+  EXPECT_EQ(read.substr(0, head.size()), gw::WideString(head.size(), u'a'));
+  EXPECT_EQ(read[head.size()], u'電');
+  EXPECT_EQ(read.substr(head.size() + 1, tail.size()), gw::WideString(tail.size(), u'b'));
+  EXPECT_EQ(read.back(), u'力');
   EXPECT_EQ(f.Length(), read.size());
 }
 

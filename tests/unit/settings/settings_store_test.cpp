@@ -1,9 +1,11 @@
 #include "settings/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -117,6 +119,41 @@ TEST_F(SettingsStoreTest, MissingKeyFailsEveryOperationAndWritesNothing) {
   // The key is never created by the plug-in.
   std::vector<gw::RegistryEntry> all;
   EXPECT_FALSE(gw::ListRegistryValues(host.registryFile, gw::kSettingsKeyPath, &all));
+}
+
+// The store keeps its connection to the registry file between operations;
+// every operation must still see the file as it is now.
+TEST_F(SettingsStoreTest, SeesWhatOthersChangedSinceItsLastOperation) {
+  ASSERT_EQ(store.SetDword(u"TUPort", 80), 0);
+  WriteRaw(u"TUPort", gw::kRegDword, std::string("\x90\x1F\0\0", 4));
+  EXPECT_EQ(store.GetDword(u"TUPort"), 8080u) << "a value written elsewhere";
+
+  // A new registry file in the old one's place, as a new profile makes it.
+  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((host.registryFile + suffix).c_str());
+  ASSERT_TRUE(gw::CreateRegistryFile(host.registryFile));
+  host.CreateSettingsKey();
+  WriteRaw(u"TUPort", gw::kRegDword, std::string("\x01\0\0\0", 4));
+  EXPECT_EQ(store.GetDword(u"TUPort"), 1u) << "the file that now stands there";
+
+  host.DeleteSettingsKey();
+  EXPECT_EQ(store.SetDword(u"TUPort", 2), gw::kEFail) << "the key deleted elsewhere";
+  EXPECT_EQ(store.GetDword(u"TUPort"), 0u);
+}
+
+// Each short-lived user (a check from the stand-in host) writes a value or
+// two and goes. The file's log must not grow with their number: everyone who
+// opens the file alone reads the whole log through.
+TEST_F(SettingsStoreTest, ManyShortUsersLeaveABoundedLog) {
+  constexpr uint32_t kUsers = 120;
+  for (uint32_t i = 1; i <= kUsers; ++i) {
+    SettingsStore user(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
+    ASSERT_EQ(user.SetDword(u"TUCount", i), 0);
+  }
+  SettingsStore last(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
+  EXPECT_EQ(last.GetDword(u"TUCount"), kUsers);
+  struct stat log {};
+  ASSERT_EQ(stat((host.registryFile + "-wal").c_str(), &log), 0);
+  EXPECT_LT(log.st_size, 64 * 4096) << "the log grows with every user";
 }
 
 TEST_F(SettingsStoreTest, ThreadsReadAndWriteAtTheSameTime) {

@@ -72,7 +72,8 @@ std::vector<LoggedRequest> LocalFeedServer::Requests() const {
   std::vector<LoggedRequest> requests;
   std::ifstream in(logFile_);
   for (std::string line; std::getline(in, line);) {
-    requests.push_back({JsonMember(line, "target").value_or(""), JsonMember(line, "proxy_authorization")});
+    requests.push_back({JsonMember(line, "target").value_or(""), JsonMember(line, "proxy_authorization"),
+                        JsonMember(line, "client").value_or("")});
   }
   return requests;
 }

@@ -16,6 +16,8 @@ namespace gwtest {
 struct LoggedRequest {
   std::string target;
   std::optional<std::string> proxyAuthorization;
+  // The client's address and port: alike for requests over one connection.
+  std::string client;
 };
 
 class LocalFeedServer {

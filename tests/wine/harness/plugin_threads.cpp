@@ -21,14 +21,20 @@ uintptr_t StartAddress(HANDLE thread) {
   return reinterpret_cast<uintptr_t>(start);
 }
 
-// Handles of the threads that started in the module's image.
-std::vector<HANDLE> ThreadsStartedIn(HMODULE module) {
+// Handles of the threads that started in the module's image. Wine learns a
+// thread's start address only once the thread has begun to run, and reads
+// it as 0 until then; `*unknown` tells whether such a thread was seen. A
+// worker that the plug-in has just created can be one of them, on a busy
+// machine for a good while, and taking it for a stranger would let its
+// check run on unwatched.
+std::vector<HANDLE> ThreadsStartedIn(HMODULE module, bool* unknown) {
   auto base = reinterpret_cast<uintptr_t>(module);
   auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
   auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
   uintptr_t end = base + nt->OptionalHeader.SizeOfImage;
 
   std::vector<HANDLE> found;
+  *unknown = false;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   Require(snapshot != INVALID_HANDLE_VALUE, "cannot list the process's threads");
   THREADENTRY32 entry = {};
@@ -38,6 +44,7 @@ std::vector<HANDLE> ThreadsStartedIn(HMODULE module) {
     HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
     if (!thread) continue;  // already gone
     uintptr_t start = StartAddress(thread);
+    if (start == 0) *unknown = true;
     if (start >= base && start < end) {
       found.push_back(thread);
     } else {
@@ -52,11 +59,18 @@ std::vector<HANDLE> ThreadsStartedIn(HMODULE module) {
 
 void WaitForPluginThreads(HMODULE plugin, DWORD timeoutMs) {
   DWORD deadline = GetTickCount() + timeoutMs;
-  // A check may start another thread before it ends; look again until none.
+  // A check may start another thread before it ends, and a thread that has
+  // not begun to run may be the plug-in's; look again until neither is left.
   for (;;) {
-    std::vector<HANDLE> threads = ThreadsStartedIn(plugin);
-    if (threads.empty()) return;
+    bool unknown = false;
+    std::vector<HANDLE> threads = ThreadsStartedIn(plugin, &unknown);
+    if (threads.empty() && !unknown) return;
     DWORD left = static_cast<LONG>(deadline - GetTickCount()) > 0 ? deadline - GetTickCount() : 0;
+    if (threads.empty()) {
+      Require(left > 0, "a thread had not begun to run after " + std::to_string(timeoutMs / 1000) + " s");
+      Sleep(10);
+      continue;
+    }
     DWORD rc = WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, left);
     for (HANDLE thread : threads) CloseHandle(thread);
     Require(rc != WAIT_TIMEOUT, "a thread of the plug-in was still running after " +

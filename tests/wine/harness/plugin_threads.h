@@ -8,7 +8,8 @@
 namespace gwtest {
 
 // Waits until no thread of this process that started inside `plugin` is
-// running; fails the test after `timeoutMs`.
+// running, counting threads that have been created but not yet begun to
+// run; fails the test after `timeoutMs`.
 void WaitForPluginThreads(HMODULE plugin, DWORD timeoutMs = 60000);
 
 }  // namespace gwtest
