@@ -73,6 +73,22 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// SQLite's reasons for a refused write in the form a Windows user would see
+// for the same cause from the registry.
+HResult HResultFromSqlite(int code) {
+  switch (code & 0xFF) {
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN: return HResultFromWin32(5);      // access denied
+    case SQLITE_FULL: return HResultFromWin32(112);         // disk full
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return HResultFromWin32(33);        // lock violation
+    case SQLITE_NOMEM: return kEOutOfMemory;
+    default: return kEFail;
+  }
+}
+
 bool Fail(std::string* error, const std::string& why) {
   if (error) *error = why;
   return false;
@@ -100,15 +116,19 @@ class SqliteRegistryKey final : public RegistryKey {
     return true;
   }
 
-  bool Write(WideView name, uint32_t type, const void* data, uint32_t size) override {
+  HResult Write(WideView name, uint32_t type, const void* data, uint32_t size) override {
     // One statement, so the write is atomic, and it lands only while the key
     // still exists: a key deleted meanwhile makes the write fail.
     Statement q(db_->get(),
                 "INSERT INTO registry_values(path, name, type, data)"
                 " SELECT path, ?2, ?3, ?4 FROM registry_keys WHERE path=?1"
                 " ON CONFLICT(path, name) DO UPDATE SET type=excluded.type, data=excluded.data");
+    if (!q.ok()) return HResultFromSqlite(sqlite3_errcode(db_->get()));
     q.Text(1, path_).Text(2, WideToUtf8(name)).Int(3, type).Blob(4, data, size);
-    return q.Step() == SQLITE_DONE && sqlite3_changes(db_->get()) == 1;
+    int rc = q.Step();
+    if (rc != SQLITE_DONE) return HResultFromSqlite(rc);
+    // The key was deleted meanwhile, as the registry reports it.
+    return sqlite3_changes(db_->get()) == 1 ? kSOk : HResultFromWin32(1018);
   }
 
  private:
