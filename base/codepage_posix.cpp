@@ -89,6 +89,26 @@ std::string WideToNarrow(WideView wide) {
   return cv.Convert(ToUtf16Bytes(wide), "?", 2);
 }
 
+HResult NarrowToWideNoThrow(std::string_view narrow, WideString* out) noexcept {
+  try {
+    WideString wide = NarrowToWide(narrow);
+    *out = std::move(wide);
+    return kSOk;
+  } catch (...) {
+    return HResultFromCaught();
+  }
+}
+
+HResult WideToNarrowNoThrow(WideView wide, std::string* out) noexcept {
+  try {
+    std::string narrow = WideToNarrow(wide);
+    *out = std::move(narrow);
+    return kSOk;
+  } catch (...) {
+    return HResultFromCaught();
+  }
+}
+
 WideString Utf8ToWide(std::string_view utf8) {
   Iconv cv("UTF-16LE", "UTF-8");
   return FromUtf16Bytes(cv.Convert(utf8, kReplacementUtf16, 1));
