@@ -14,6 +14,9 @@
 # Prints PASS/FAIL per case, then "N passed, N failed"; exits non-zero on any
 # failure. Needs no stdin and no network.
 #
+# GWT_CASES="name ..." runs only those cases (of either host), for quick
+# rounds while working on them; the full layer runs every case.
+#
 # With GWT_SCREENSHOT=FILE.png it also saves a picture of the settings
 # dialog, values loaded, as the screen shows it (docs/settings-dialog.png is
 # made this way; needs ImageMagick's import).
@@ -227,7 +230,10 @@ run_host() {
     { report "FAIL $host: --list failed"; return; }
   [ -n "$names" ] || { report "FAIL $host: lists no cases"; return; }
   local name
-  for name in $names; do run_case "$host" "$name"; done
+  for name in $names; do
+    [ -z "${GWT_CASES:-}" ] || [[ " $GWT_CASES " == *" $name "* ]] || continue
+    run_case "$host" "$name"
+  done
 }
 
 # The layout case holds the dialog open while it finds a folder named in
