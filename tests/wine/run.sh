@@ -265,7 +265,8 @@ start_display
 make_template
 prepare_run
 start_feed_server feed GWT_FEED_PORT
-start_feed_server slowfeed GWT_SLOW_FEED_PORT --fault /latest.json=delay:3
+start_feed_server slowfeed GWT_SLOW_FEED_PORT --fault /latest.json=delay:3 \
+  --fault /trickle=trickle --fault /announced=announce:40M
 check_imports
 [ -n "${GWT_SCREENSHOT:-}" ] && take_screenshot "$GWT_SCREENSHOT"
 for host in "${HOSTS[@]}"; do run_host "$host"; done
