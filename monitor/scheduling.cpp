@@ -50,8 +50,9 @@ int32_t StartUsageCheck(int32_t testMail) noexcept {
       if (StartWorkerThread(RunDetached, runner.get())) runner.release();
       return 0;
     }
-    // Without a thread there is no check, and nothing to report.
-    if (!RunOnWorkerAndWait(RunAwaited, runner.get())) return 0;
+    // Without a thread there is no check, and nothing to report; nor is
+    // there once the host has begun to exit while the check ran.
+    if (!RunOnWorkerAndWait(RunAwaited, runner.get()) || HostExiting()) return 0;
     ShowMessageBox(kMessageCaption, TestMailMessage(runner->result));
   } catch (...) {
     // No runner, no check; nothing is reported.
