@@ -70,7 +70,7 @@ check "  ... and queues nothing" test "$(mails)" -eq 0
 start_server --fault /latest.json=trickle
 new_profile
 stop_during_check() {  # SIGNAL COMMAND...: stop the command once it waits for the feed
-  local signal=$1 feeds before
+  local signal=$1 before
   shift
   before=$(requests_for /latest.json)
   "$HOST" --profile "$PROFILE" "$@" >"$WORK/stop.out" 2>&1 &
