@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/hresult.h"
+
 namespace gw {
 
 using WideString = std::u16string;
@@ -16,6 +18,13 @@ WideString NarrowToWide(std::string_view narrow);
 
 // Characters that the code page lacks become its default character "?".
 std::string WideToNarrow(WideView wide);
+
+// The same two conversions with a failure reported rather than absorbed into
+// empty text: S_OK with the text in `*out`, or the failure's own code
+// (E_OUTOFMEMORY when memory runs out) with `*out` untouched. For the mail,
+// where an empty text must never pass for the real one.
+HResult NarrowToWideNoThrow(std::string_view narrow, WideString* out) noexcept;
+HResult WideToNarrowNoThrow(WideView wide, std::string* out) noexcept;
 
 // For texts written in the source as UTF-8 (host messages, tests).
 WideString Utf8ToWide(std::string_view utf8);

@@ -93,6 +93,26 @@ std::string WideToNarrow(WideView wide) { return ToNarrow(AnsiCodeSet(), wide); 
 WideString Cp932ToWide(std::string_view cp932) { return ToWide("CP932", cp932); }
 std::string WideToCp932(WideView wide) { return ToNarrow("CP932", wide); }
 
+HResult NarrowToWideNoThrow(std::string_view narrow, WideString* out) noexcept {
+  try {
+    WideString wide = NarrowToWide(narrow);
+    *out = std::move(wide);
+    return kSOk;
+  } catch (...) {
+    return HResultFromCaught();
+  }
+}
+
+HResult WideToNarrowNoThrow(WideView wide, std::string* out) noexcept {
+  try {
+    std::string narrow = WideToNarrow(wide);
+    *out = std::move(narrow);
+    return kSOk;
+  } catch (...) {
+    return HResultFromCaught();
+  }
+}
+
 WideString Utf8ToWide(std::string_view utf8) {
   Iconv cv("UTF-16LE", "UTF-8");
   return FromUtf16Bytes(cv.Convert(utf8, kReplacementUtf16, 1));

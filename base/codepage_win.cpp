@@ -5,22 +5,63 @@
 namespace gw {
 namespace {
 
-WideString ToWide(UINT codePage, std::string_view narrow) {
-  if (narrow.empty()) return {};
+// The system's reason for the last failure; E_FAIL should it give none.
+HResult LastError() {
+  DWORD error = GetLastError();
+  return error == 0 ? kEFail : HResultFromWin32(error);
+}
+
+// Failures come back as codes; only lack of memory for the result throws.
+HResult ToWide(UINT codePage, std::string_view narrow, WideString* out) {
+  if (narrow.empty()) {
+    out->clear();
+    return kSOk;
+  }
   int n = MultiByteToWideChar(codePage, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
-  WideString out(static_cast<size_t>(n), u'\0');
-  MultiByteToWideChar(codePage, 0, narrow.data(), static_cast<int>(narrow.size()),
-                      reinterpret_cast<wchar_t*>(&out[0]), n);
+  if (n <= 0) return LastError();
+  WideString text(static_cast<size_t>(n), u'\0');
+  if (MultiByteToWideChar(codePage, 0, narrow.data(), static_cast<int>(narrow.size()),
+                          reinterpret_cast<wchar_t*>(&text[0]), n) != n)
+    return LastError();
+  *out = std::move(text);
+  return kSOk;
+}
+
+HResult ToNarrow(UINT codePage, WideView wide, std::string* out) {
+  if (wide.empty()) {
+    out->clear();
+    return kSOk;
+  }
+  auto src = reinterpret_cast<const wchar_t*>(wide.data());
+  int n = WideCharToMultiByte(codePage, 0, src, static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return LastError();
+  std::string text(static_cast<size_t>(n), '\0');
+  if (WideCharToMultiByte(codePage, 0, src, static_cast<int>(wide.size()), &text[0], n, nullptr, nullptr) != n)
+    return LastError();
+  *out = std::move(text);
+  return kSOk;
+}
+
+// The plain conversions give empty text when the system cannot convert.
+WideString ToWide(UINT codePage, std::string_view narrow) {
+  WideString out;
+  ToWide(codePage, narrow, &out);
   return out;
 }
 
 std::string ToNarrow(UINT codePage, WideView wide) {
-  if (wide.empty()) return {};
-  auto src = reinterpret_cast<const wchar_t*>(wide.data());
-  int n = WideCharToMultiByte(codePage, 0, src, static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, src, static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
+  std::string out;
+  ToNarrow(codePage, wide, &out);
   return out;
+}
+
+template <typename Convert>
+HResult NoThrow(Convert convert) noexcept {
+  try {
+    return convert();
+  } catch (...) {
+    return HResultFromCaught();
+  }
 }
 
 }  // namespace
@@ -31,5 +72,13 @@ WideString Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 std::string WideToUtf8(WideView wide) { return ToNarrow(CP_UTF8, wide); }
 WideString Cp932ToWide(std::string_view cp932) { return ToWide(932, cp932); }
 std::string WideToCp932(WideView wide) { return ToNarrow(932, wide); }
+
+HResult NarrowToWideNoThrow(std::string_view narrow, WideString* out) noexcept {
+  return NoThrow([&] { return ToWide(CP_ACP, narrow, out); });
+}
+
+HResult WideToNarrowNoThrow(WideView wide, std::string* out) noexcept {
+  return NoThrow([&] { return ToNarrow(CP_ACP, wide, out); });
+}
 
 }  // namespace gw

@@ -46,6 +46,7 @@ class ComPtr {
 
 class Bstr {
  public:
+  Bstr() = default;
   explicit Bstr(const wchar_t* text) : s_(SysAllocString(text)) {
     if (text && !s_) throw HResultError(kEOutOfMemory);
   }
@@ -53,9 +54,15 @@ class Bstr {
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
   BSTR Get() const { return s_; }
+  // For out-parameters: frees what is held first.
+  BSTR* Put() {
+    SysFreeString(s_);
+    s_ = nullptr;
+    return &s_;
+  }
 
  private:
-  BSTR s_;
+  BSTR s_ = nullptr;
 };
 
 class Variant {
@@ -81,6 +88,12 @@ class Variant {
     Variant v;
     v.v_.vt = VT_BOOL;
     v.v_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+  }
+  static Variant Long(long value) {
+    Variant v;
+    v.v_.vt = VT_I4;
+    v.v_.lVal = value;
     return v;
   }
   // Takes a copy of the text.

@@ -25,4 +25,15 @@ uint32_t CurrentThreadId();
 // ended. Only the native library's unload needs it.
 bool WaitForWorkerThreads(int timeoutMs = -1);
 
+// Runs `proc(arg)` on a new thread and returns once it has ended. On Windows
+// the calling thread (the host's user-interface thread) goes on dispatching
+// its window messages meanwhile, so that the mail client stays responsive
+// and can serve what the work asks of it; natively, where there are no
+// windows, it simply waits. False when no thread could be started: `proc`
+// has then not run.
+bool RunOnWorkerAndWait(ThreadProc proc, void* arg);
+
+// Suspends the calling thread for about `ms` milliseconds.
+void SleepMilliseconds(int ms);
+
 }  // namespace gw

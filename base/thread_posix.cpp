@@ -89,4 +89,16 @@ bool WaitForWorkerThreads(int timeoutMs) {
   }
 }
 
+bool RunOnWorkerAndWait(ThreadProc proc, void* arg) {
+  try {
+    std::thread worker(proc, arg);
+    worker.join();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void SleepMilliseconds(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
 }  // namespace gw

@@ -24,6 +24,26 @@ const SettingsStore* Settings();
 HostWindow HostMainWindow();
 void SetHostMainWindow(HostWindow window);
 
+// The host has begun to shut down (BKC_OnExit). Checks in progress stop at
+// their next step with E_ABORT and queue nothing; checks that start
+// afterwards do nothing. Cleared whenever the library is loaded.
+bool HostExiting();
+void SetHostExiting(bool exiting);
+
+// Marks one usage check as running, from before it waits for CheckLock until
+// it has left it, so that the host's exit can wait for it.
+class RunningCheck {
+ public:
+  RunningCheck();
+  ~RunningCheck();
+  RunningCheck(const RunningCheck&) = delete;
+  RunningCheck& operator=(const RunningCheck&) = delete;
+};
+
+// Waits until no check is running, for at most `timeoutMs` milliseconds;
+// true when none is.
+bool WaitForRunningChecks(int timeoutMs);
+
 // Process attach and detach: the lock is created once and kept even when the
 // load is refused; the store exists only while the library is loaded.
 void CreateCheckLock();

@@ -23,6 +23,11 @@ constexpr INT_PTR kCancelled = 2;
 
 namespace id = dialog_id;
 
+// The dialog whose test mail is running, if any. The dialog is disabled
+// meanwhile, but commands can still reach it from other code; none of them
+// may end it or start a second test mail while the first is awaited.
+HWND g_testMailDialog = nullptr;
+
 const wchar_t* Wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 // The whole text of a control, however long: a recipient list of many
@@ -89,20 +94,39 @@ void Confirm(HWND dialog) {
   StartUsageCheck(0);
 }
 
-// The test mail runs on this thread and shows its outcome in a message box
-// before it returns; the dialog does not respond meanwhile, which the wait
-// cursor and the disabled button tell the user.
+// The test mail's check runs on a worker thread while this thread keeps the
+// mail client's windows answering, and shows its outcome in a message box
+// before it returns. The dialog is disabled meanwhile, so that it can be
+// neither closed nor pressed again, which the wait cursor tells the user.
 void SendTestMail(HWND dialog) {
   SaveDialogValues(dialog);
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   HWND button = GetDlgItem(dialog, id::kTestMail);
   EnableWindow(button, FALSE);
+  EnableWindow(dialog, FALSE);
+  g_testMailDialog = dialog;
   StartUsageCheck(1);
+  g_testMailDialog = nullptr;
+  EnableWindow(dialog, TRUE);
   EnableWindow(button, TRUE);
+  // Disabling took the focus away; the user carries on where they were.
+  SetActiveWindow(dialog);
+  SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
   SetCursor(previous);
 }
 
+bool TestMailRunning(HWND dialog) { return g_testMailDialog != nullptr && g_testMailDialog == dialog; }
+
+// While the test mail runs, the pointer over the dialog keeps the wait cursor.
+bool KeepWaitCursor(HWND dialog) {
+  if (!TestMailRunning(dialog)) return false;
+  SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+  return true;
+}
+
 void OnCommand(HWND dialog, int control) {
+  if (TestMailRunning(dialog)) return;
   if (control == id::kOk) Confirm(dialog);
   if (control == id::kCancel) EndDialog(dialog, kCancelled);
   if (control == id::kTestMail) SendTestMail(dialog);
@@ -135,7 +159,11 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnCommand(dialog, LOWORD(wParam));
         break;
       case WM_CLOSE:
-        EndDialog(dialog, kCancelled);
+        if (!TestMailRunning(dialog)) EndDialog(dialog, kCancelled);
+        break;
+      case WM_SETCURSOR:
+        // The one message answered with TRUE: the cursor has been set.
+        if (KeepWaitCursor(dialog)) return TRUE;
         break;
       case WM_NOTIFY:
         OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));

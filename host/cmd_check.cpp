@@ -1,6 +1,5 @@
 // "check" runs one usage check now; "run" plays the mail client's minute
 // ticks; "read-feed" shows what a check reads from a feed file.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include "host/check_outcomes.h"
 #include "host/cli.h"
 #include "host/plugin_loader.h"
+#include "host/stop_signals.h"
 #include "monitor/check_runner.h"
 #include "monitor/scheduling.h"
 #include "monitor/usage_reading.h"
@@ -20,10 +20,6 @@
 
 namespace gwhost {
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnSignal(int) { g_stop = 1; }
 
 bool ParseCount(const std::string& text, long long min, long long* out) {
   char* end = nullptr;
@@ -45,7 +41,12 @@ int RunCheck(const Invocation& inv) {
   gw::SettingsStore store(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
   gw::Lock lock;
   gw::CheckRunner runner(test ? 1 : 0, store, lock);
-  runner.UsageCheck();
+  {
+    // A signal stops the check here as the mail client's exit stops the
+    // plug-in's; the check then ends at once and removes its files.
+    StopSignals signals([] { gw::StopChecksForExit(); });
+    runner.UsageCheck();
+  }
   if (test) {
     std::cout << gw::WideToUtf8(gw::TestMailMessage(runner.result)) << '\n';
   } else {
@@ -74,15 +75,14 @@ int RunTicks(const Invocation& inv) {
   auto onMinute = plugin->Callback<int32_t (*)()>("BKC_OnEveryMinute");
   if (!onStart || !onMinute) return Fail(kExitFailure, "run: the plug-in lacks BKC_OnStart or BKC_OnEveryMinute");
   PrintOutcomesAsTheyCome(true);
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  StopSignals signals;
   onStart();
-  for (long long tick = 1; (ticks < 0 || tick <= ticks) && !g_stop; ++tick) {
-    for (long long waited = 0; waited < tickMs && !g_stop; waited += 50)
+  for (long long tick = 1; (ticks < 0 || tick <= ticks) && !signals.Stopped(); ++tick) {
+    for (long long waited = 0; waited < tickMs && !signals.Stopped(); waited += 50)
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(50, tickMs - waited)));
-    if (!g_stop) onMinute();
+    if (!signals.Stopped()) onMinute();
   }
-  if (g_stop) std::cerr << "gridwren-host: stopping; waiting for running checks\n";
+  if (signals.Stopped()) ExitPlugin(*plugin);
   plugin.reset();  // unloading waits for the checks still running
   return kExitOk;
 }
@@ -113,7 +113,9 @@ Command CheckCommand() {
           "applies the gates, and queues the notification mail in the outbox when\n"
           "one is due. Prints the outcome, e.g. 'skipped: below threshold (0x80004004)'.\n"
           "With --test it is the settings dialog's test mail: the gates are skipped\n"
-          "and the message box text is printed.\n"
+          "and the message box text is printed. SIGINT or SIGTERM cancel the check\n"
+          "as closing the mail client does: it ends at once with 0x80004004 and\n"
+          "removes its temporary files.\n"
           "Exit status: 0 sent or skipped by a gate, 1 failed.\n",
           true, RunCheck};
 }
@@ -124,8 +126,9 @@ Command RunCommand() {
           "\n"
           "Loads the plug-in, calls BKC_OnStart, then BKC_OnEveryMinute N times, MS\n"
           "milliseconds apart (default: endless ticks, 60000 ms). Prints one line per\n"
-          "check the plug-in ran, with its outcome. Ctrl-C stops after the running\n"
-          "checks have finished.\n",
+          "check the plug-in ran, with its outcome. Ctrl-C (SIGINT) or SIGTERM stop it\n"
+          "as closing the mail client does (BKC_OnExit): running checks are cancelled\n"
+          "and their temporary files removed, and the program ends within seconds.\n",
           true, RunTicks};
 }
 

@@ -5,6 +5,7 @@
 #include "host/check_outcomes.h"
 #include "host/cli.h"
 #include "host/plugin_loader.h"
+#include "host/stop_signals.h"
 
 namespace gwhost {
 namespace {
@@ -34,8 +35,12 @@ int RunStart(const Invocation& inv) {
   auto onStart = plugin->Callback<int32_t (*)()>("BKC_OnStart");
   if (onStart == nullptr) return Fail(kExitFailure, "start: the plug-in has no BKC_OnStart");
   PrintOutcomesAsTheyCome(true);
+  StopSignals signals;
+  const int reported = ReportedChecks();
   onStart();
   std::cout << "plug-in started\n";
+  // The start-up check runs detached; it reports when it ends.
+  if (!signals.WaitUntil([&] { return ReportedChecks() > reported; })) ExitPlugin(*plugin);
   plugin.reset();  // unloading waits for the check that the start began
   return kExitOk;
 }
@@ -59,7 +64,9 @@ Command StartCommand() {
           "\n"
           "Loads the plug-in (it binds the host functions), calls BKC_OnStart (it writes\n"
           "the defaults of missing settings and starts one usage check), waits for\n"
-          "the check, and unloads the plug-in.\n",
+          "the check, and unloads the plug-in. SIGINT or SIGTERM meanwhile stop it as\n"
+          "closing the mail client does (BKC_OnExit): the check is cancelled, its\n"
+          "temporary files are removed, and the program ends within a few seconds.\n",
           true, RunStart};
 }
 

@@ -29,33 +29,72 @@ WideString UnsignedDecimal(uint32_t value) {
   return WideString(digits.begin(), digits.end());
 }
 
+// The template as wide text; an empty template is no mail either.
+WideString LoadTemplateText() {
+  const std::string bytes = LoadMailTemplate();
+  if (bytes.empty()) throw HResultError(kEFail);
+  WideString text;
+  ThrowIfFailed(NarrowToWideNoThrow(bytes, &text));
+  return text;
+}
+
+// One step of the composition, on the text the previous step produced.
+class Composer {
+ public:
+  explicit Composer(WideString text) : text_(std::move(text)) {}
+
+  void Fill(WideView placeholder, WideView value) {
+    WideString next;
+    ThrowIfFailed(regex_.ReplaceTextNoThrow(text_, placeholder, value, &next));
+    text_ = std::move(next);
+  }
+  void Fill(WideView placeholder, int32_t value) {
+    WideString next;
+    ThrowIfFailed(regex_.ReplaceNumberNoThrow(text_, placeholder, value, &next));
+    text_ = std::move(next);
+  }
+  WideString Take() { return std::move(text_); }
+
+ private:
+  const TextRegex regex_{};
+  WideString text_;
+};
+
+std::string ForHost(WideView text) {
+  std::string narrow;
+  ThrowIfFailed(WideToNarrowNoThrow(text, &narrow));
+  return narrow;
+}
+
 }  // namespace
 
 WideString ComposeNotification(const UsageReading& reading, WideView sender, WideView recipients,
                                WideView yahooBase64, WideView tepcoBase64) {
-  const TextRegex regex;
-  WideString text = NarrowToWide(LoadMailTemplate());
-  text = regex.ReplaceText(text, u"__VAR__FROM", OneLine(sender));
-  text = regex.ReplaceText(text, u"__VAR__ADDRESS", OneLine(recipients));
+  Composer mail(LoadTemplateText());
+  mail.Fill(u"__VAR__FROM", OneLine(sender));
+  mail.Fill(u"__VAR__ADDRESS", OneLine(recipients));
   // The percentage is unsigned and saturates at 4294967295 for absurd feed
   // values; passed through the signed ReplaceNumber it would read as a
   // negative percentage, so its unsigned decimal is inserted as text.
-  text = regex.ReplaceText(text, u"__VAR__PERCENT", UnsignedDecimal(reading.percent));
-  text = regex.ReplaceNumber(text, u"__VAR__USAGE", reading.usage);
-  text = regex.ReplaceNumber(text, u"__VAR__CAPACITY", reading.capacity);
-  text = regex.ReplaceNumber(text, u"__VAR__YEAR", reading.year);
-  text = regex.ReplaceNumber(text, u"__VAR__MONTH", reading.month);
-  text = regex.ReplaceNumber(text, u"__VAR__DAY", reading.day);
-  text = regex.ReplaceNumber(text, u"__VAR__HOUR", reading.hour);
-  text = regex.ReplaceText(text, u"__VAR__YAHOO", yahooBase64);
-  text = regex.ReplaceText(text, u"__VAR__TEPCO", tepcoBase64);
-  return text;
+  mail.Fill(u"__VAR__PERCENT", UnsignedDecimal(reading.percent));
+  mail.Fill(u"__VAR__USAGE", reading.usage);
+  mail.Fill(u"__VAR__CAPACITY", reading.capacity);
+  mail.Fill(u"__VAR__YEAR", reading.year);
+  mail.Fill(u"__VAR__MONTH", reading.month);
+  mail.Fill(u"__VAR__DAY", reading.day);
+  mail.Fill(u"__VAR__HOUR", reading.hour);
+  mail.Fill(u"__VAR__YAHOO", yahooBase64);
+  mail.Fill(u"__VAR__TEPCO", tepcoBase64);
+  return mail.Take();
 }
 
 void QueueNotification(WideView message) {
   // The mailbox identifier ends in a separator; the outbox's name follows it.
-  const WideString folder = NarrowToWide(host::GetCurrentMailBox()) + u"!!!!Outbox\\";
-  host::AppendMessage(WideToNarrow(folder), WideToNarrow(message));
+  WideString mailBox;
+  ThrowIfFailed(NarrowToWideNoThrow(host::GetCurrentMailBox(), &mailBox));
+  const std::string folder = ForHost(mailBox + u"!!!!Outbox\\");
+  const std::string text = ForHost(message);
+  host::AppendMessage(folder, text);
   host::Command(HostMainWindow(), "Deliver");
 }
 

@@ -8,6 +8,7 @@
 #include "monitor/check_report.h"
 #include "monitor/check_runner.h"
 #include "core/context.h"
+#include "net/download.h"
 
 namespace gw {
 namespace {
@@ -24,6 +25,9 @@ void RunDetached(void* arg) {
   ReportDetachedCheck(*runner);
 }
 
+// The test mail's check; its runner stays with the caller, which awaits it.
+void RunAwaited(void* arg) { static_cast<CheckRunner*>(arg)->UsageCheck(); }
+
 }  // namespace
 
 void ResetMinuteCounter() { g_minuteCounter = 0; }
@@ -36,8 +40,9 @@ WideString TestMailMessage(HResult result) {
 }
 
 int32_t StartUsageCheck(int32_t testMail) noexcept {
-  // No store means the library is not (or no longer) loaded: no check.
-  if (Settings() == nullptr) return 0;
+  // No store means the library is not (or no longer) loaded, and after the
+  // host's exit it is about to go: no check.
+  if (Settings() == nullptr || HostExiting()) return 0;
   try {
     auto runner = std::make_unique<CheckRunner>(testMail);
     if (testMail == 0) {
@@ -45,12 +50,20 @@ int32_t StartUsageCheck(int32_t testMail) noexcept {
       if (StartWorkerThread(RunDetached, runner.get())) runner.release();
       return 0;
     }
-    runner->UsageCheck();
+    // Without a thread there is no check, and nothing to report; nor is
+    // there once the host has begun to exit while the check ran.
+    if (!RunOnWorkerAndWait(RunAwaited, runner.get()) || HostExiting()) return 0;
     ShowMessageBox(kMessageCaption, TestMailMessage(runner->result));
   } catch (...) {
     // No runner, no check; nothing is reported.
   }
   return 0;
+}
+
+bool StopChecksForExit(int waitMs) noexcept {
+  SetHostExiting(true);
+  SetDownloadsAborted(true);
+  return WaitForRunningChecks(waitMs);
 }
 
 void OnEveryMinute() noexcept {

@@ -1,10 +1,26 @@
 #include "net/download.h"
 
+#include <atomic>
 #include <string>
 
 #include "net/password.h"
 
 namespace gw {
+namespace {
+
+// Read by the checks' threads while the host's thread may set them.
+std::atomic<int> g_deadlineSeconds{kDownloadDeadlineSeconds};
+std::atomic<bool> g_aborted{false};
+
+}  // namespace
+
+int DownloadDeadlineSeconds() { return g_deadlineSeconds.load(); }
+
+// Tests only: nothing in the plug-in calls it, and no header declares it.
+void SetDownloadDeadlineForTesting(int seconds) { g_deadlineSeconds.store(seconds); }
+
+void SetDownloadsAborted(bool aborted) noexcept { g_aborted.store(aborted); }
+bool DownloadsAborted() noexcept { return g_aborted.load(); }
 
 std::optional<WideString> ReadProxyServer(const SettingsStore& settings) {
   auto server = settings.GetString(setting::kServer);
@@ -24,6 +40,8 @@ std::optional<ProxyCredentials> ReadProxyCredentials(const SettingsStore& settin
 }
 
 HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
+  // After the host's exit has begun, nothing is sent any more.
+  if (DownloadsAborted()) return kEDownloadCancelled;
   try {
     return Download(url, path, settings);
   } catch (...) {

@@ -17,6 +17,21 @@ namespace gw {
 // or hostile server from filling the user's disk through the mail client.
 constexpr uint64_t kMaxDownloadBytes = uint64_t{32} << 20;
 
+// Every download ends within this many seconds of its start, connect
+// included: a server that keeps a transfer alive with a byte now and then
+// must not hold a check, and CheckLock with it, for ever. The component's
+// own time-outs (to connect, and without data) still apply within it.
+constexpr int kDownloadDeadlineSeconds = 120;
+
+// What a download that met the deadline, or was cancelled, ends with: the
+// codes the platform's HTTP component gives for the same events.
+constexpr HResult kEDownloadTimedOut = HResultFromWin32(12002);   // 0x80072EE2
+constexpr HResult kEDownloadCancelled = HResultFromWin32(12017);  // 0x80072EF1
+
+// The deadline in force: kDownloadDeadlineSeconds, unless a test has
+// shortened it through the one seam that the tests declare for themselves.
+int DownloadDeadlineSeconds();
+
 // Proxy credentials for one request: the user name and the plain password,
 // already turned back from the stored form.
 struct ProxyCredentials {
@@ -45,10 +60,11 @@ HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore
 // the result code.
 HResult Download(WideView url, const WideString& path, const SettingsStore& settings);
 
-// While set, downloads in progress and new ones end at once, cancelled. The
-// native library's unload waits for running checks and sets it first, so that
-// a server trickling a byte now and then cannot hold the unload; on Windows
-// nothing waits for a check, and it has no effect.
+// While set, downloads in progress end at once with kEDownloadCancelled, and
+// new ones end so before they send anything. Set when the host exits
+// (BKC_OnExit), and natively also when the library's unload has waited long
+// enough for running checks; cleared whenever the library is loaded.
 void SetDownloadsAborted(bool aborted) noexcept;
+bool DownloadsAborted() noexcept;
 
 }  // namespace gw

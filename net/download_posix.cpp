@@ -1,6 +1,7 @@
 // The native download: libcurl in place of ServerXMLHTTP, with the same
-// proxy rules, the Windows component's default time-outs and its failure
-// codes, so that a check behaves alike in both builds.
+// proxy rules, the Windows component's default time-outs, the same total
+// deadline and its failure codes, so that a check behaves alike in both
+// builds.
 #include <curl/curl.h>
 
 #include <atomic>
@@ -83,9 +84,6 @@ struct EasyDeleter {
 };
 using Easy = std::unique_ptr<CURL, EasyDeleter>;
 
-// Set while the library unloads: transfers in progress end at once.
-std::atomic<bool> g_aborted{false};
-
 // Where the body goes. The file is created when the response starts to
 // arrive, as the component opens it only after the request has succeeded, so
 // a failed request reports the network's code and leaves no file. A failure
@@ -123,11 +121,15 @@ size_t WriteBody(char* data, size_t size, size_t count, void* context) {
 }
 
 // Called about once a second even while nothing arrives. Ends the transfer
-// when the library unloads, or when no data has moved for the time-out once
-// the connection stands (until then the connect time-out applies).
+// when downloads are cancelled (the host exits, the library unloads), or
+// when no data has moved for the time-out once the connection stands (until
+// then the connect time-out applies).
 int WatchTransfer(void* context, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
   auto* sink = static_cast<BodySink*>(context);
-  if (g_aborted.load()) return 1;
+  if (DownloadsAborted()) {
+    sink->error = kEDownloadCancelled;
+    return 1;
+  }
   const auto now = std::chrono::steady_clock::now();
   // A kept connection is never connected anew, so for it the request's
   // start tells that it stands.
@@ -160,6 +162,11 @@ void SetTransfer(CURL* curl, const std::string& url, BodySink* sink) {
   Set(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
   Set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   Set(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  // The whole transfer, connect included, whatever trickles in.
+  Set(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(DownloadDeadlineSeconds()) * 1000L);
+  // A body announced larger than the cap is refused before any of it is
+  // taken; one that does not announce its length meets WriteBody's cap.
+  Set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxDownloadBytes));
   Set(curl, CURLOPT_WRITEFUNCTION, WriteBody);
   Set(curl, CURLOPT_WRITEDATA, static_cast<void*>(sink));
   Set(curl, CURLOPT_XFERINFOFUNCTION, WatchTransfer);
@@ -205,8 +212,6 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
   // An empty body still leaves an empty file, created or truncated.
   return sink.Open() ? kSOk : sink.error;
 }
-
-void SetDownloadsAborted(bool aborted) noexcept { g_aborted.store(aborted); }
 
 void SetStallSecondsForTesting(int seconds) { g_stallSeconds.store(seconds); }
 

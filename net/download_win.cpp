@@ -1,5 +1,6 @@
-// The download through MSXML ServerXMLHTTP: a synchronous GET with the
-// plug-in's proxy settings, whose response stream is copied into the file.
+// The download through MSXML ServerXMLHTTP: an asynchronous GET with the
+// plug-in's proxy settings, waited for in steps until the total deadline,
+// whose response stream is then copied into the file.
 #include <windows.h>
 #include <ole2.h>
 #include <msxml2.h>
@@ -30,6 +31,14 @@ constexpr IID kIidStream = {0x0000000C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00,
 
 // The body is copied in pieces of this size.
 constexpr ULONG kCopyBufferBytes = 100;
+
+// One wait for the response, in seconds (the unit waitForResponse takes):
+// short, so that the deadline and a cancellation are noticed in time.
+constexpr long kWaitStepSeconds = 1;
+constexpr ULONGLONG kWaitStepMs = kWaitStepSeconds * 1000;
+
+// readyState once the status and headers have arrived (LOADED).
+constexpr long kHeadersArrived = 2;
 
 using Request = ComPtr<IServerXMLHTTPRequest2>;
 
@@ -69,10 +78,12 @@ void SetProxy(IServerXMLHTTPRequest2* request, const SettingsStore& settings) {
   ThrowIfFailed(request->setProxy(SXH_PROXY_SET_PROXY, text.Get(), bypass.Get()));
 }
 
+// Asynchronous, so that the wait for the answer stays in the plug-in's hands:
+// a synchronous send would return only when the component gives up.
 void Open(IServerXMLHTTPRequest2* request, WideView url) {
   Bstr method(L"GET");
   Bstr address(Wide(WideString(url)));
-  Variant async = Variant::Bool(false);
+  Variant async = Variant::Bool(true);
   Variant user = Variant::Missing();
   Variant password = Variant::Missing();
   ThrowIfFailed(request->open(method.Get(), address.Get(), async.Get(), user.Get(), password.Get()));
@@ -84,6 +95,49 @@ void SetProxyCredentials(IServerXMLHTTPRequest2* request, const SettingsStore& s
   Bstr user(Wide(credentials->user));
   Bstr password(Wide(credentials->password));
   ThrowIfFailed(request->setProxyCredentials(user.Get(), password.Get()));
+}
+
+HResult Abort(IServerXMLHTTPRequest2* request, HResult why) {
+  request->abort();
+  return why;
+}
+
+// The body length the headers announce; 0 when they announce none (a
+// chunked body), which the copy's own cap then limits.
+uint64_t AnnouncedLength(IServerXMLHTTPRequest2* request) {
+  Bstr name(L"Content-Length");
+  Bstr value;
+  if (FAILED(request->getResponseHeader(name.Get(), value.Put())) || !value.Get()) return 0;
+  const wchar_t* digit = value.Get();
+  while (*digit == L' ' || *digit == L'\t') ++digit;
+  uint64_t length = 0;
+  for (; *digit >= L'0' && *digit <= L'9'; ++digit) {
+    length = length * 10 + static_cast<uint64_t>(*digit - L'0');
+    if (length > kMaxDownloadBytes) return kMaxDownloadBytes + 1;  // no overflow
+  }
+  return length;
+}
+
+// Waits for the whole response in short steps until the deadline, when the
+// request is aborted. Once the headers are there, a body announced larger
+// than the cap is refused at once, before the component takes it in.
+HResult AwaitResponse(IServerXMLHTTPRequest2* request, ULONGLONG deadline) {
+  bool lengthChecked = false;
+  for (;;) {
+    if (DownloadsAborted()) return Abort(request, kEDownloadCancelled);
+    // A step that would end past the deadline is not begun.
+    if (GetTickCount64() + kWaitStepMs > deadline) return Abort(request, kEDownloadTimedOut);
+    Variant step = Variant::Long(kWaitStepSeconds);
+    VARIANT_BOOL done = VARIANT_FALSE;
+    ThrowIfFailed(request->waitForResponse(step.Get(), &done));
+    if (!lengthChecked) {
+      long state = 0;
+      ThrowIfFailed(request->get_readyState(&state));
+      lengthChecked = state >= kHeadersArrived;
+      if (lengthChecked && AnnouncedLength(request) > kMaxDownloadBytes) return Abort(request, kEFileTooLarge);
+    }
+    if (done != VARIANT_FALSE) return kSOk;
+  }
 }
 
 ComPtr<IStream> ResponseStream(IServerXMLHTTPRequest2* request) {
@@ -118,12 +172,16 @@ void CopyBody(IStream* source, FileStream& file) {
 }  // namespace
 
 HResult Download(WideView url, const WideString& path, const SettingsStore& settings) {
+  // The deadline runs from the start, connecting included.
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(DownloadDeadlineSeconds()) * 1000;
   Request request = CreateRequest();
   SetProxy(request.Get(), settings);
   Open(request.Get(), url);
   SetProxyCredentials(request.Get(), settings);
   Variant body = Variant::Missing();
   ThrowIfFailed(request->send(body.Get()));
+  HResult answered = AwaitResponse(request.Get(), deadline);
+  if (Failed(answered)) return answered;
 
   ComPtr<IStream> response = ResponseStream(request.Get());
   HResult hr;
@@ -133,7 +191,5 @@ HResult Download(WideView url, const WideString& path, const SettingsStore& sett
   CopyBody(response.Get(), *file);
   return kSOk;
 }
-
-void SetDownloadsAborted(bool) noexcept {}
 
 }  // namespace gw

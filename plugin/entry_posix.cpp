@@ -10,8 +10,8 @@
 
 namespace {
 
-// Longer than a check that meets the download time-outs: 60 s to connect,
-// 30 s without data.
+// As long as one download may take at most, its deadline; a check that
+// outlasts it is cancelled.
 constexpr int kUnloadGraceMs = 120000;
 
 // Checks still running finish first: they use the lock and the settings
@@ -26,9 +26,6 @@ void FinishRunningChecks() {
 }  // namespace
 
 extern "C" GW_EXPORT int32_t DllMain(void* module, uint32_t reason, void* reserved) noexcept {
-  // A library that the system keeps mapped after an unload starts again from
-  // a clean state when it is loaded anew.
-  if (reason == gw::kProcessAttach) gw::SetDownloadsAborted(false);
   // As on Windows, a non-null `reserved` at detach means the process ends.
   if (reason == gw::kProcessDetach && reserved == nullptr) FinishRunningChecks();
   return gw::PluginEntry(module, reason, reserved != nullptr) ? 1 : 0;

@@ -44,8 +44,14 @@ GW_EXPORT int32_t GW_CALL BKC_OnPlugInInfo(char* record) noexcept {
   return 0;
 }
 
+// The host is shutting down: checks still running stop without calling it
+// again, and it waits for them a few seconds at most.
+GW_EXPORT int32_t GW_CALL BKC_OnExit() noexcept {
+  gw::PluginExit();
+  return 0;
+}
+
 // The host expects the whole set of callbacks; these have nothing to do.
-GW_EXPORT int32_t GW_CALL BKC_OnExit() noexcept { return 0; }
 GW_EXPORT int32_t GW_CALL BKC_OnOpenFolder(const char*) noexcept { return 0; }
 GW_EXPORT int32_t GW_CALL BKC_OnOpenMail(const char*) noexcept { return 0; }
 GW_EXPORT int32_t GW_CALL BKC_OnOpenCompose(HostWindow, int32_t) noexcept { return 0; }

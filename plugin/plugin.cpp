@@ -2,12 +2,17 @@
 
 #include "monitor/scheduling.h"
 #include "hostapi/host_calls.h"
+#include "net/download.h"
 #include "settings/defaults.h"
 
 namespace gw {
 namespace {
 
 bool Attach() {
+  // A library that the system kept mapped after an unload starts again from
+  // a clean state when it is loaded anew, an earlier exit included.
+  SetHostExiting(false);
+  SetDownloadsAborted(false);
   CreateCheckLock();
   // The lock stays when binding fails; the library is then not loaded.
   if (!BindHostApi()) return false;
@@ -37,6 +42,8 @@ bool PluginEntry(void* module, uint32_t reason, bool processEnding) {
     return reason != kProcessAttach;
   }
 }
+
+void PluginExit() { StopChecksForExit(); }
 
 void LearnHostContext() {
   LearnAccountAddress();

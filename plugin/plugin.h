@@ -22,6 +22,10 @@ bool PluginEntry(void* module, uint32_t reason, bool processEnding);
 // Start-up work of BKC_OnStart: defaults, the main window, then one check.
 void PluginStart();
 
+// BKC_OnExit: the host is shutting down. Running checks stop without
+// queuing anything, and the host waits for them a few seconds at most.
+void PluginExit();
+
 // What a check needs to know of its host, learnt without writing anything:
 // the account address and the main window. A hosting program that runs
 // checks itself calls this first.

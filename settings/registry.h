@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "base/codepage.h"
+#include "base/hresult.h"
 
 namespace gw {
 
@@ -31,11 +32,15 @@ class RegistryKey {
   // does; on success `*size` is the stored size.
   virtual bool Read(WideView name, void* buffer, uint32_t capacity, uint32_t* size) = 0;
 
-  virtual bool Write(WideView name, uint32_t type, const void* data, uint32_t size) = 0;
+  // S_OK, or the store's own reason in HRESULT form: 0x80070005 (access
+  // denied) for a key or file that may be read but not written.
+  virtual HResult Write(WideView name, uint32_t type, const void* data, uint32_t size) = 0;
 };
 
-// Opens an existing key with read and set-value rights. The key is never
-// created: the host owns it. Returns null when it cannot be opened.
+// Opens an existing key with read and set-value rights, or with read rights
+// alone where changing it is denied, so that its values can still be read
+// while every write reports the denial. The key is never created: the host
+// owns it. Returns null when it cannot be opened.
 std::unique_ptr<RegistryKey> OpenRegistryKey(RegistryRoot root, WideView path);
 
 // Opens the key at `path` anew on every call, for an owner that opens it for

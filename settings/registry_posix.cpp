@@ -106,6 +106,22 @@ class Statement {
   bool owned_;
 };
 
+// SQLite's reasons for a refused write in the form a Windows user would see
+// for the same cause from the registry.
+HResult HResultFromSqlite(int code) {
+  switch (code & 0xFF) {
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN: return HResultFromWin32(5);      // access denied
+    case SQLITE_FULL: return HResultFromWin32(112);         // disk full
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return HResultFromWin32(33);        // lock violation
+    case SQLITE_NOMEM: return kEOutOfMemory;
+    default: return kEFail;
+  }
+}
+
 bool Fail(std::string* error, const std::string& why) {
   if (error) *error = why;
   return false;
@@ -226,12 +242,16 @@ class SqliteRegistryKey final : public RegistryKey {
     return true;
   }
 
-  bool Write(WideView name, uint32_t type, const void* data, uint32_t size) override {
+  HResult Write(WideView name, uint32_t type, const void* data, uint32_t size) override {
     const std::string utf8 = WideToUtf8(name);
     std::lock_guard<std::mutex> hold(connection_->mutex);
     Statement q(connection_->write());
+    if (!q.ok()) return HResultFromSqlite(sqlite3_errcode(connection_->db()));
     q.Text(1, path_).Text(2, utf8).Int(3, type).Blob(4, data, size);
-    return q.Step() == SQLITE_DONE && sqlite3_changes(connection_->db()) == 1;
+    int rc = q.Step();
+    if (rc != SQLITE_DONE) return HResultFromSqlite(rc);
+    // The key was deleted meanwhile, as the registry reports it.
+    return sqlite3_changes(connection_->db()) == 1 ? kSOk : HResultFromWin32(1018);
   }
 
  private:

@@ -34,10 +34,10 @@ class Win32RegistryKey final : public RegistryKey {
     return true;
   }
 
-  bool Write(WideView name, uint32_t type, const void* data, uint32_t size) override {
+  HResult Write(WideView name, uint32_t type, const void* data, uint32_t size) override {
     WideString holder;
-    return RegSetValueExW(key_, W(name, holder), 0, type, static_cast<const BYTE*>(data), size) ==
-           ERROR_SUCCESS;
+    return HResultFromWin32(
+        static_cast<uint32_t>(RegSetValueExW(key_, W(name, holder), 0, type, static_cast<const BYTE*>(data), size)));
   }
 
  private:
@@ -51,8 +51,9 @@ std::unique_ptr<RegistryKey> OpenRegistryKey(RegistryRoot, WideView path) {
   // names the key with narrow text.
   std::string narrow = WideToNarrow(path);
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, narrow.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-    return nullptr;
+  LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, narrow.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key);
+  if (rc == ERROR_ACCESS_DENIED) rc = RegOpenKeyExA(HKEY_CURRENT_USER, narrow.c_str(), 0, KEY_READ, &key);
+  if (rc != ERROR_SUCCESS) return nullptr;
   return std::make_unique<Win32RegistryKey>(key);
 }
 

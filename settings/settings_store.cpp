@@ -26,7 +26,7 @@ HResult SettingsStore::WriteString(RegistryKey& key, WideView name, WideView tex
     bytes[2 * i] = static_cast<unsigned char>(text[i] & 0xFF);
     bytes[2 * i + 1] = static_cast<unsigned char>(text[i] >> 8);
   }
-  return key.Write(name, kRegSz, bytes.data(), static_cast<uint32_t>(bytes.size())) ? kSOk : kEFail;
+  return key.Write(name, kRegSz, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
 HResult SettingsStore::SetString(WideView name, std::optional<WideView> text) const {
@@ -64,7 +64,7 @@ HResult SettingsStore::EnsureString(WideView name, WideView defaultText) const {
 HResult SettingsStore::WriteDword(RegistryKey& key, WideView name, uint32_t value) {
   unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
                             static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-  return key.Write(name, kRegDword, bytes, 4) ? kSOk : kEFail;
+  return key.Write(name, kRegDword, bytes, 4);
 }
 
 HResult SettingsStore::SetDword(WideView name, uint32_t value) const {

@@ -41,6 +41,9 @@ class SettingsStore {
   // For tests: any source of opened keys.
   explicit SettingsStore(KeyOpener opener);
 
+  // The set operations give S_OK, E_FAIL when the key cannot be opened, or
+  // the write's own code (0x80070005 for a key or file that is read-only).
+  //
   // Texts are stored as their UTF-16 code units without a terminator; an
   // empty text is a value of zero bytes. No text given: E_INVALIDARG.
   HResult SetString(WideView name, std::optional<WideView> text) const;

@@ -34,7 +34,8 @@ WideString Decimal(int32_t value) {
   return WideString(digits.begin(), digits.end());
 }
 
-WideString ReplaceAll(const Regex& re, WideView text, WideView replacement) {
+// The text with every match replaced; false when it would outgrow the limit.
+bool ReplaceAll(const Regex& re, WideView text, WideView replacement, WideString* out) {
   WideString result;
   bool overflow = false;
   size_t copied = 0;
@@ -53,9 +54,10 @@ WideString ReplaceAll(const Regex& re, WideView text, WideView replacement) {
     copied = m.End();
     return true;
   });
-  if (overflow || result.size() + (text.size() - copied) > kMaxResultLength) return {};
+  if (overflow || result.size() + (text.size() - copied) > kMaxResultLength) return false;
   result.append(text.substr(copied));
-  return result;
+  *out = std::move(result);
+  return true;
 }
 
 }  // namespace
@@ -75,26 +77,46 @@ int32_t TextRegex::GetFieldNumber(WideView feed, WideView name) const {
   return ParseDecimal(GetFieldText(feed, name));
 }
 
-WideString TextRegex::ReplaceText(WideView text, WideView placeholder, WideView replacement) const {
+HResult TextRegex::ReplaceTextNoThrow(WideView text, WideView placeholder, WideView replacement,
+                                      WideString* result) const {
   try {
-    if (text.empty()) return {};
+    if (text.empty()) {
+      result->clear();
+      return kSOk;
+    }
     // An empty placeholder names nothing to replace, and as a pattern it would
     // match between every two characters; the text comes back unchanged.
-    if (placeholder.empty()) return WideString(text);
+    if (placeholder.empty()) {
+      *result = WideString(text);
+      return kSOk;
+    }
     std::optional<Regex> re = Regex::Compile(placeholder);
-    if (!re) return {};
-    return ReplaceAll(*re, text, replacement);
+    if (!re) return kEInvalidArg;
+    return ReplaceAll(*re, text, replacement, result) ? kSOk : kEOutOfMemory;
   } catch (...) {
-    return {};
+    return HResultFromCaught();
   }
 }
 
-WideString TextRegex::ReplaceNumber(WideView text, WideView placeholder, int32_t value) const {
+HResult TextRegex::ReplaceNumberNoThrow(WideView text, WideView placeholder, int32_t value,
+                                        WideString* result) const {
   try {
-    return ReplaceText(text, placeholder, Decimal(value));
+    return ReplaceTextNoThrow(text, placeholder, Decimal(value), result);
   } catch (...) {
-    return {};
+    return HResultFromCaught();
   }
+}
+
+WideString TextRegex::ReplaceText(WideView text, WideView placeholder, WideView replacement) const {
+  WideString result;
+  if (Failed(ReplaceTextNoThrow(text, placeholder, replacement, &result))) return {};
+  return result;
+}
+
+WideString TextRegex::ReplaceNumber(WideView text, WideView placeholder, int32_t value) const {
+  WideString result;
+  if (Failed(ReplaceNumberNoThrow(text, placeholder, value, &result))) return {};
+  return result;
 }
 
 }  // namespace gw

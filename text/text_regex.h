@@ -1,12 +1,15 @@
 // Field extraction from the usage feed and placeholder substitution in the
 // notification mail, both by regular expression. The object carries no data;
 // every call stands alone, and every failure is absorbed into an empty text or
-// 0, because callers treat "no value" and "could not read it" alike.
+// 0, because callers treat "no value" and "could not read it" alike. The
+// one caller that must tell them apart, the mail's composition, uses the
+// ...NoThrow forms, which report the failure instead.
 #pragma once
 
 #include <cstdint>
 
 #include "base/codepage.h"
+#include "base/hresult.h"
 
 namespace gw {
 
@@ -28,6 +31,13 @@ class TextRegex {
 
   // ReplaceText with the decimal form of `value`.
   WideString ReplaceNumber(WideView text, WideView placeholder, int32_t value) const;
+
+  // The same replacements with their failure reported: S_OK with the result
+  // in `*result`, or the failure's code with `*result` untouched:
+  // E_OUTOFMEMORY when memory, or the length a text may grow to, runs out;
+  // E_INVALIDARG for a placeholder that is no valid pattern.
+  HResult ReplaceTextNoThrow(WideView text, WideView placeholder, WideView replacement, WideString* result) const;
+  HResult ReplaceNumberNoThrow(WideView text, WideView placeholder, int32_t value, WideString* result) const;
 };
 
 }  // namespace gw

@@ -103,6 +103,7 @@ MODES = {
     "hang": (ANSWER, None, None), "reset": (ANSWER, None, None), "empty": (ANSWER, None, None),
     "huge": (ANSWER, parse_size, None), "size": (ANSWER, parse_size, None),
     "status": (ANSWER, parse_status, None), "garbage": (ANSWER, parse_size, 2048),
+    "trickle": (ANSWER, parse_seconds, 1.0), "announce": (ANSWER, parse_size, None),
 }
 
 
@@ -298,6 +299,37 @@ class FeedHandler(BaseHTTPRequestHandler):
 
     _answer_huge = _answer_size
 
+    def _answer_trickle(self, path, seconds, with_body):
+        # The whole length is announced, then one byte at a time: never
+        # silent for long, so only a limit on the whole transfer ends it.
+        document = self.server.document(path)
+        content_type, body = document if document else (OCTET_TYPE, PATTERN_BLOCK[:RESET_FALLBACK_BYTES])
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if not with_body:
+            return
+        try:
+            for at in range(len(body)):
+                if at and self.server.stopping.wait(seconds):
+                    break
+                self.wfile.write(body[at:at + 1])
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        self.close_connection = True
+
+    def _answer_announce(self, path, count, with_body):
+        # Headers that promise a body of COUNT bytes, which never comes: a
+        # client can refuse the length before it takes any of the body.
+        self.send_response(200)
+        self.send_header("Content-Type", self.server.content_type(path))
+        self.send_header("Content-Length", str(count))
+        self.end_headers()
+        if with_body:
+            self.server.stopping.wait()
+        self.close_connection = True
+
     def _answer_hang(self, path, _argument, with_body):
         # Hold the connection without a byte of answer; stopping the server
         # wakes this thread, and the connection is then closed.
@@ -419,6 +451,10 @@ may combine proxyauth, delay and one answer mode, applied in that order):
   status:CODE              that status with a small HTML body  e.g. status:500
   garbage[:BYTES]          200 with random non-JSON bytes (default 2048)
   empty                    200 with a zero-length body
+  trickle[:SECONDS]        the whole length announced, then the body one byte
+                           every SECONDS (default 1)       e.g. trickle:0.5
+  announce:BYTES           headers announcing BYTES of body, then nothing until
+                           the server stops                e.g. announce:40M
 BYTES takes an optional binary suffix K, M or G.
 
 examples:
@@ -426,6 +462,7 @@ examples:
   %(prog)s --usage 3600 --capacity 4000 --year 2011 --month 8 --day 25 --hour 14
   %(prog)s --fault /latest.json=status:500 --fault /images/meter/meter_setsuden.gif=hang
   %(prog)s --fault proxyauth:gw:secret --fault delay:0.2
+  %(prog)s --fault /latest.json=trickle --fault /images/meter/meter_setsuden.gif=size:5M
   curl --proxy http://127.0.0.1:PORT http://usage.example.invalid/latest.json
 
 Stops cleanly on SIGTERM or SIGINT. Bad options: one line on stderr, status 2.

@@ -97,7 +97,9 @@ start_server a --log "$WORK/a.log" --port-file "$WORK/a.port" \
     --fault /fault/404=status:404 --fault /fault/500=status:500 \
     --fault /fault/garbage=garbage --fault /fault/empty=empty \
     --fault /fault/size=size:1234567 --fault /fault/huge=huge:40M \
-    --fault /fault/reset=reset --fault /fault/hang=hang
+    --fault /fault/reset=reset --fault /fault/hang=hang \
+    --fault /fault/trickle=trickle:0.5 --fault /fault/trickle-all=trickle:0 \
+    --fault /fault/announce=announce:40M
 PID_A=$PID
 PORT_A=$PORT
 
@@ -139,6 +141,25 @@ HUGE=$(curl -s --noproxy '' --proxy "http://127.0.0.1:$PORT_A" --max-time 20 -o 
 check "huge: 40 MiB streamed" [ "$HUGE" = 200:41943040 ]
 fetch http://usage.example.invalid/fault/reset
 check "reset: curl sees the connection reset (rc $RC)" [ "$RC" = 56 ]
+
+out=$(curl -s --noproxy '' --proxy "http://127.0.0.1:$PORT_A" --max-time 2 -o "$WORK/body" -D "$WORK/head" \
+    -w '%{size_download}' http://usage.example.invalid/fault/trickle)
+RC=$?
+check "trickle: only a limit on the whole transfer ends it (rc $RC)" [ "$RC" = 28 ]
+check "trickle: the whole length is announced" header_has 'Content-Length: 4096'
+check "trickle: a byte at a time kept coming ($out bytes in 2 s)" [ "$out" -ge 2 -a "$out" -le 8 ]
+check "trickle: the bytes are the body's first" body_is_pattern "$out"
+fetch http://usage.example.invalid/fault/trickle-all
+check "trickle:0: the whole body, byte for byte" body_is_pattern 4096
+check "trickle:0: exactly 4096 bytes" [ "$CODE:$(size_of "$WORK/body")" = 200:4096 ]
+out=$(curl -s --noproxy '' --proxy "http://127.0.0.1:$PORT_A" --max-time 2 -o "$WORK/body" -D "$WORK/head" \
+    -w '%{size_download}' http://usage.example.invalid/fault/announce)
+RC=$?
+check "announce: 40 MiB announced" header_has 'Content-Length: 41943040'
+check "announce: no byte of the body comes (rc $RC, $out bytes)" [ "$RC:$out" = 28:0 ]
+curl -s --noproxy '' --proxy "http://127.0.0.1:$PORT_A" --max-time 10 --max-filesize 33554432 -o /dev/null \
+    http://usage.example.invalid/fault/announce
+check "announce: a client can refuse the length at once" [ $? = 63 ]
 
 curl -s --noproxy '' --proxy "http://127.0.0.1:$PORT_A" --max-time 2 -o /dev/null \
     http://usage.example.invalid/fault/hang &
@@ -197,6 +218,8 @@ done <<'EOF'
 --fault delay:soon
 --fault status:99
 --fault huge:12X
+--fault trickle:slow
+--fault announce
 --fault proxyauth:nocolon
 --fault latest.json=hang
 --fault hang --fault reset

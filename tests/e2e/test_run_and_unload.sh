@@ -20,7 +20,8 @@ check "  ... which took the feed's delay" awk -v e="$elapsed" 'BEGIN { exit !(e 
 check "  ... and its mail is in the outbox" test "$(ls "$PROFILE/data/MailBox1/outbox/new" | wc -l)" -eq 1
 check "  ... and no temporary file is left" test "$(ls "$PROFILE/temp" | wc -l)" -eq 0
 
-# Ctrl-C while a check is in progress: the run stops after the check.
+# Ctrl-C while checks are in progress: the run stops at once, as the mail
+# client's exit stops the plug-in, and the checks end cancelled.
 host settings TUInterval 1
 "$HOST" --profile "$PROFILE" run --tick-ms 100 >"$WORK/run.out" 2>&1 &
 run_pid=$!
@@ -30,5 +31,6 @@ set +e
 wait "$run_pid"; rc=$?
 set -e
 check "Ctrl-C stops the run cleanly" test "$rc" -eq 0
-check "  ... after the running check ended" grep -q '^check 1 ' "$WORK/run.out"
+check "  ... the running check ended cancelled" grep -q '^check 1 .*the mail client is exiting (0x80004004)' "$WORK/run.out"
+check "  ... and queued no mail" test "$(ls "$PROFILE/data/MailBox1/outbox/new" | wc -l)" -eq 1
 finish

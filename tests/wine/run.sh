@@ -14,6 +14,9 @@
 # Prints PASS/FAIL per case, then "N passed, N failed"; exits non-zero on any
 # failure. Needs no stdin and no network.
 #
+# GWT_CASES="name ..." runs only those cases (of either host), for quick
+# rounds while working on them; the full layer runs every case.
+#
 # With GWT_SCREENSHOT=FILE.png it also saves a picture of the settings
 # dialog, values loaded, as the screen shows it (docs/settings-dialog.png is
 # made this way; needs ImageMagick's import).
@@ -267,7 +270,8 @@ start_display
 make_template
 prepare_run
 start_feed_server feed GWT_FEED_PORT
-start_feed_server slowfeed GWT_SLOW_FEED_PORT --fault /latest.json=delay:3
+start_feed_server slowfeed GWT_SLOW_FEED_PORT --fault /latest.json=delay:3 \
+  --fault /trickle=trickle --fault /announced=announce:40M
 check_imports
 [ -n "${GWT_SCREENSHOT:-}" ] && take_screenshot "$GWT_SCREENSHOT"
 for host in "${HOSTS[@]}"; do run_host "$host"; done

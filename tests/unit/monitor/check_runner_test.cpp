@@ -8,9 +8,15 @@
 
 #include "base/clock.h"
 #include "monitor/usage_reading.h"
+#include "net/download.h"
 #include "settings/defaults.h"
+#include "support/allocation_limit.h"
 #include "support/fake_host.h"
 #include "support/local_feed_server.h"
+
+namespace gw {
+void SetDownloadDeadlineForTesting(int seconds);
+}  // namespace gw
 
 namespace {
 
@@ -50,18 +56,27 @@ class CheckRunnerTest : public ::testing::Test {
     store.SetDword(u"TUPort", static_cast<uint32_t>(server->port()));
   }
 
-  HResult Check(bool test = false, const char** outcome = nullptr) {
-    gw::CheckRunner runner(test ? 1 : 0, store, lock);
+  HResult Check(bool test = false, const char** outcome = nullptr) { return CheckOn(store, test, outcome); }
+  HResult CheckOn(const gw::SettingsStore& settings, bool test, const char** outcome = nullptr) {
+    gw::CheckRunner runner(test ? 1 : 0, settings, lock);
     EXPECT_EQ(runner.UsageCheck(), 0);
     if (outcome) *outcome = runner.outcome;
     return runner.result;
   }
 
   uint32_t Dword(const char16_t* name) { return store.GetDword(name); }
-  size_t FeedRequests() {
+  size_t Requests(const char* path) {
     size_t n = 0;
-    for (const auto& r : server->Requests()) n += r.target.find("/latest.json") != std::string::npos;
+    for (const auto& r : server->Requests()) n += r.target.find(path) != std::string::npos;
     return n;
+  }
+  size_t FeedRequests() { return Requests("/latest.json"); }
+  size_t ImageRequests() { return Requests(".gif"); }
+  bool TempFilesLeft() {
+    for (const auto& path : host.tempFilesHandedOut) {
+      if (access(path.c_str(), F_OK) == 0) return true;
+    }
+    return false;
   }
 };
 
@@ -217,6 +232,142 @@ TEST_F(CheckRunnerTest, ChecksStartedTogetherRunOneAfterTheOther) {
   // Without the lock all three would see a fresh hour and send.
   EXPECT_EQ(sent.load(), 1);
   EXPECT_EQ(skipped.load(), 2);
+}
+
+// A graph is tens of kilobytes; one over 4 MiB ends the check, in both
+// modes, before anything is encoded or queued.
+TEST_F(CheckRunnerTest, GraphsOverFourMebibytesEndTheCheckWithoutMail) {
+  struct Case {
+    const char* fault;
+    HResult result;
+    const char* outcome;
+  } cases[] = {
+      {"/images/meter/meter_setsuden.gif=size:4M", 0, "notification queued"},
+      {"/images/meter/meter_setsuden.gif=size:4194305", gw::kEFileTooLarge, "meter image too large"},
+      {"/forecast/html/images/juyo-j.gif=size:5M", gw::kEFileTooLarge, "forecast graph too large"},
+  };
+  for (const auto& c : cases) {
+    for (bool test : {false, true}) {
+      SCOPED_TRACE(std::string(c.fault) + (test ? " (test mail)" : ""));
+      Serve(3900, 4000, 14, kToday, {c.fault});
+      store.SetDword(u"TULastHour", 88);
+      store.SetDword(u"TUCount", 0);
+      size_t mails = host.appended.size(), deliveries = host.commands.size();
+      const char* outcome = nullptr;
+      EXPECT_EQ(Check(test, &outcome), c.result);
+      EXPECT_STREQ(outcome, c.outcome);
+      size_t queued = c.result == 0 ? 1 : 0;
+      EXPECT_EQ(host.appended.size(), mails + queued);
+      EXPECT_EQ(host.commands.size(), deliveries + queued);
+      EXPECT_FALSE(TempFilesLeft());
+    }
+  }
+}
+
+// Memory runs out while the mail is composed (the host's Base64 conversion
+// of the second graph is its last call before): nothing reaches the host,
+// neither a mail with an empty body nor a "Deliver", and the test mail
+// reports the failure rather than success.
+TEST_F(CheckRunnerTest, FailedCompositionQueuesNothing) {
+  Serve(3900, 4000, 14, kToday, {"/images/meter/meter_setsuden.gif=size:1M"});
+  for (bool test : {false, true}) {
+    SCOPED_TRACE(test ? "test mail" : "periodic");
+    store.SetDword(u"TULastHour", 88);
+    int conversions = 0;
+    std::optional<gwtest::AllocationLimit> limit;
+    host.beforeBase64 = [&] {
+      if (++conversions == 2) limit.emplace(size_t{1} << 20);
+    };
+    const char* outcome = nullptr;
+    HResult result = Check(test, &outcome);
+    limit.reset();
+    host.beforeBase64 = nullptr;
+    EXPECT_EQ(result, gw::kEOutOfMemory);
+    EXPECT_STREQ(outcome, "the mail could not be composed");
+    EXPECT_TRUE(host.appended.empty());
+    EXPECT_TRUE(host.commands.empty());
+    EXPECT_FALSE(TempFilesLeft());
+  }
+  // The same check with memory to spare sends its mail.
+  store.SetDword(u"TULastHour", 88);
+  EXPECT_EQ(Check(), 0);
+  EXPECT_EQ(host.appended.size(), 1u);
+}
+
+// A registry key that refuses one value's writes, with the registry's code.
+class RefusingKey final : public gw::RegistryKey {
+ public:
+  RefusingKey(std::unique_ptr<gw::RegistryKey> key, std::u16string refused)
+      : key_(std::move(key)), refused_(std::move(refused)) {}
+  std::optional<uint32_t> QuerySize(gw::WideView name) override { return key_->QuerySize(name); }
+  bool Read(gw::WideView name, void* buffer, uint32_t capacity, uint32_t* size) override {
+    return key_->Read(name, buffer, capacity, size);
+  }
+  HResult Write(gw::WideView name, uint32_t type, const void* data, uint32_t size) override {
+    if (name == refused_) return kAccessDenied;
+    return key_->Write(name, type, data, size);
+  }
+  static constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005u);
+
+ private:
+  std::unique_ptr<gw::RegistryKey> key_;
+  std::u16string refused_;
+};
+
+// The counters limit the mails; a check that cannot record one of them
+// stops with the write's code before any graph is fetched or mail queued,
+// in both modes, instead of mailing the same reading again and again.
+TEST_F(CheckRunnerTest, CountersThatCannotBeWrittenStopTheCheckBeforeAnyMail) {
+  struct Case {
+    const char16_t* refused;
+    uint32_t lastDay;  // kToday: no day change, whose reset writes first
+    size_t feedRequests;
+  } cases[] = {
+      {u"TUCount", 99, 0},           // the day change's reset
+      {u"TULastHour", 99, 0},        // the day change's reset
+      {u"TULastDay", kToday, 1},     // recording the evaluation
+      {u"TULastHour", kToday, 1},    // recording the evaluation
+      {u"TUCount", kToday, 1},       // counting the notification
+  };
+  Serve(3900, 4000, 14);
+  for (const auto& c : cases) {
+    for (bool test : {false, true}) {
+      SCOPED_TRACE(gw::WideToUtf8(c.refused) + " on day " + std::to_string(c.lastDay) + (test ? " (test)" : ""));
+      store.SetDword(u"TULastDay", c.lastDay);
+      store.SetDword(u"TULastHour", 88);
+      store.SetDword(u"TUCount", 0);
+      gw::SettingsStore refusing([&] {
+        return std::make_unique<RefusingKey>(gw::OpenRegistryKey(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath),
+                                             c.refused);
+      });
+      size_t feeds = FeedRequests();
+      const char* outcome = nullptr;
+      EXPECT_EQ(CheckOn(refusing, test, &outcome), RefusingKey::kAccessDenied);
+      EXPECT_STREQ(outcome, "settings could not be written");
+      EXPECT_EQ(FeedRequests(), feeds + c.feedRequests);
+    }
+  }
+  EXPECT_EQ(ImageRequests(), 0u);
+  EXPECT_TRUE(host.appended.empty());
+  EXPECT_TRUE(host.commands.empty());
+  EXPECT_FALSE(TempFilesLeft());
+}
+
+// A feed that trickles a byte now and then never stalls: only the total
+// deadline (shortened here; DownloadDeadline.IsTwoMinutes... checks the
+// real one) ends the check, which then records nothing.
+TEST_F(CheckRunnerTest, TricklingFeedEndsTheCheckAtTheDeadline) {
+  gw::SetDownloadDeadlineForTesting(2);
+  Serve(3900, 4000, 14, kToday, {"/latest.json=trickle:0.2"});
+  const char* outcome = nullptr;
+  HResult result = Check(true, &outcome);
+  gw::SetDownloadDeadlineForTesting(gw::kDownloadDeadlineSeconds);
+  EXPECT_EQ(result, static_cast<HResult>(0x80072EE2u));
+  EXPECT_STREQ(outcome, "usage feed not fetched");
+  EXPECT_EQ(Dword(u"TUCount"), 0u);
+  EXPECT_EQ(Dword(u"TULastHour"), 99u);
+  EXPECT_TRUE(host.appended.empty());
+  EXPECT_FALSE(TempFilesLeft());
 }
 
 }  // namespace

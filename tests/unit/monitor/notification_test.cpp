@@ -7,6 +7,7 @@
 
 #include "hostapi/host_api.h"
 #include "plugin/plugin.h"
+#include "support/allocation_limit.h"
 #include "support/fake_host.h"
 
 namespace gw {
@@ -58,6 +59,32 @@ TEST(ComposeNotification, FillsEveryPlaceholderWithTheReading) {
   EXPECT_NE(text.find("base64,\r\nR0lGODlhAgAC\r\n\r\n\"/>"), std::string::npos);
   const std::string ending = "--------_4D901479000000007F9E_MULTIPART_ALTERNATIVE_--\r\n\r\n";
   EXPECT_EQ(text.substr(text.size() - ending.size()), ending);
+}
+
+// The code of the first failing step, or S_OK when composing succeeded.
+template <typename Step>
+HResult CodeOf(Step step) {
+  try {
+    step();
+    return kSOk;
+  } catch (const HResultError& e) {
+    return e.code();
+  }
+}
+
+// A replacement that runs out of memory gives no mail at all, never a mail
+// with an empty body or a missing image.
+TEST(ComposeNotification, RaisesAFailedReplacementInsteadOfComposingPartOfTheMail) {
+  const WideString image(1 << 20, u'Q');
+  HResult code;
+  {
+    gwtest::AllocationLimit limit(1 << 20);
+    code = CodeOf([&] { ComposeNotification(kReading, u"gw@example.jp", u"a@example.jp", image, u"R0lG"); });
+  }
+  EXPECT_EQ(code, kEOutOfMemory);
+  EXPECT_GT(gwtest::AllocationLimit::Refused(), 0u);
+  EXPECT_EQ(CodeOf([&] { ComposeNotification(kReading, u"gw@example.jp", u"a@example.jp", image, u"R0lG"); }),
+            kSOk);
 }
 
 TEST(ComposeNotification, InsertsAddressesLiterallyOnTheirOwnHeaderLines) {
@@ -138,6 +165,18 @@ TEST(QueueNotification, AppendsToTheOutboxThenDelivers) {
   QueueNotification(message);
   ASSERT_EQ(host.appended.size(), 2u);
   EXPECT_EQ(host.appended[1].folder, WideToNarrow(Utf8ToWide("受信箱/!!!!Outbox\\")));
+
+  // A message that cannot be converted for the host reaches it not at all:
+  // neither an empty message nor a "Deliver".
+  const WideString huge(1 << 20, u'Q');
+  HResult code;
+  {
+    gwtest::AllocationLimit limit(1 << 20);
+    code = CodeOf([&] { QueueNotification(huge); });
+  }
+  EXPECT_EQ(code, kEOutOfMemory);
+  EXPECT_EQ(host.appended.size(), 2u);
+  EXPECT_EQ(g_commands.size(), 2u);
 }
 
 }  // namespace

@@ -1,12 +1,38 @@
 #include "monitor/scheduling.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "base/thread.h"
+#include "net/download.h"
 #include "plugin/plugin.h"
 #include "settings/defaults.h"
 #include "support/fake_host.h"
 #include "support/local_feed_server.h"
+
+namespace {
+
+// The outcomes of detached checks, as a hosting program hears of them.
+std::mutex g_finishedMutex;
+std::vector<int32_t> g_finished;
+
+std::vector<int32_t> Finished() {
+  std::lock_guard<std::mutex> guard(g_finishedMutex);
+  return g_finished;
+}
+
+}  // namespace
+
+// Looked up by the plug-in when one of its detached checks ends.
+extern "C" void gwhost_CheckFinished(uint32_t, int32_t result, const char*) {
+  std::lock_guard<std::mutex> guard(g_finishedMutex);
+  g_finished.push_back(result);
+}
 
 namespace {
 
@@ -38,6 +64,9 @@ class SchedulingTest : public ::testing::Test {
   void TearDown() override {
     gw::WaitForWorkerThreads();
     gw::PluginEntry(nullptr, gw::kProcessDetach, false);
+    // The exit's state outlives the detach; the next load would clear it.
+    gw::SetHostExiting(false);
+    gw::SetDownloadsAborted(false);
   }
 
   const gw::SettingsStore& Store() { return *gw::Settings(); }
@@ -100,6 +129,39 @@ TEST_F(SchedulingTest, TestMailShowsItsOutcome) {
   gw::StartUsageCheck(1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Gridwren: 電力情報の取得に失敗しました。エラーコード：0x80072efd\n");
+}
+
+// The host's exit stops the check held up by a trickling feed and the one
+// waiting behind it for the lock: both end with E_ABORT before the exit
+// returns, with no mail and no temporary file left. After the exit, no
+// check starts at all, the test mail included.
+TEST_F(SchedulingTest, ExitStopsRunningChecksAndLaterOnesDoNothing) {
+  gwtest::LocalFeedServer trickle({"/latest.json=trickle"});
+  Store().SetDword(u"TUPort", static_cast<uint32_t>(trickle.port()));
+  const size_t finishedBefore = Finished().size();
+  gw::StartUsageCheck(0);
+  gw::StartUsageCheck(0);
+  while (trickle.Requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+  EXPECT_TRUE(gw::StopChecksForExit()) << "checks still running when the exit gave up waiting";
+  gw::WaitForWorkerThreads();
+  std::vector<int32_t> finished = Finished();
+  finished.erase(finished.begin(), finished.begin() + static_cast<long>(finishedBefore));
+  EXPECT_EQ(finished, (std::vector<int32_t>{gw::kEAbort, gw::kEAbort}));
+  EXPECT_TRUE(host.appended.empty());
+  EXPECT_TRUE(host.commands.empty());
+  for (const auto& path : host.tempFilesHandedOut) EXPECT_NE(access(path.c_str(), F_OK), 0) << path;
+
+  const size_t handedOut = host.tempFilesHandedOut.size();
+  Interval(u"1");
+  gw::OnEveryMinute();
+  testing::internal::CaptureStderr();
+  gw::StartUsageCheck(1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a test mail after the exit";
+  gw::WaitForWorkerThreads();
+  EXPECT_EQ(trickle.Requests().size(), 1u);
+  EXPECT_EQ(host.tempFilesHandedOut.size(), handedOut);
+  EXPECT_EQ(Finished().size(), finishedBefore + 2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "net/http_errors_posix.h"
 #include "net/password.h"
@@ -17,6 +18,8 @@
 namespace gw {
 // Native only: the time-out without data, shortened for tests.
 void SetStallSecondsForTesting(int seconds);
+// Both builds: the total deadline, shortened for tests.
+void SetDownloadDeadlineForTesting(int seconds);
 }  // namespace gw
 
 namespace {
@@ -215,6 +218,65 @@ TEST_F(DownloadTest, AnswersThatAreNoHttpAreInvalidResponses) {
     EXPECT_EQ(static_cast<uint32_t>(Get(std::string(kRemote) + "/latest.json")), c.expected);
   }
   gw::SetStallSecondsForTesting(30);
+}
+
+// The production deadline, checked on its own: whatever the tests below
+// shorten it to, a user's download ends two minutes after it began.
+TEST(DownloadDeadline, IsTwoMinutesUnlessATestShortensIt) {
+  EXPECT_EQ(gw::kDownloadDeadlineSeconds, 120);
+  EXPECT_EQ(gw::DownloadDeadlineSeconds(), 120);
+  EXPECT_EQ(gw::kEDownloadTimedOut, kTimedOut);
+}
+
+// Restores the production deadline however the test ends.
+class ShortDeadline {
+ public:
+  explicit ShortDeadline(int seconds) { gw::SetDownloadDeadlineForTesting(seconds); }
+  ~ShortDeadline() { gw::SetDownloadDeadlineForTesting(gw::kDownloadDeadlineSeconds); }
+};
+
+// A server that sends a byte every fifth of a second is never silent long
+// enough for the time-out without data: only the deadline ends it.
+TEST_F(DownloadTest, TotalDeadlineEndsATrickleThatNeverStalls) {
+  ShortDeadline deadline(4);
+  LocalFeedServer server({"/trickle=trickle:0.2", "/latest.json=trickle:0.002"});
+  UseProxy(server.port());
+  EXPECT_EQ(Get(std::string(kRemote) + "/trickle"), kTimedOut);
+  // A slow answer that is complete well within the deadline arrives whole.
+  ASSERT_EQ(Get(std::string(kRemote) + "/latest.json"), gw::kSOk);
+  EXPECT_NE(ReadAll(destination).find("\"source\": \"gridwren local feed\"}\n"), std::string::npos)
+      << ReadAll(destination);
+}
+
+// A body announced over the cap is refused from its headers: the server
+// never sends it, so waiting for it would end only with a time-out.
+TEST_F(DownloadTest, BodyAnnouncedOverTheCapIsRefusedBeforeItArrives) {
+  LocalFeedServer server({"/announced=announce:40M", "/fits=announce:32M"});
+  UseProxy(server.port());
+  const std::string fresh = host.tempFolder + "announced.bin";
+  EXPECT_EQ(Get(std::string(kRemote) + "/announced", fresh), gw::kEFileTooLarge);
+  EXPECT_FALSE(std::filesystem::exists(fresh)) << "nothing of the body was taken";
+  // Exactly the cap is allowed: that one waits for its body, in vain.
+  gw::SetStallSecondsForTesting(1);
+  EXPECT_EQ(Get(std::string(kRemote) + "/fits", fresh), kTimedOut);
+  gw::SetStallSecondsForTesting(30);
+}
+
+// The host's exit cancels a download in progress, and no new one is sent.
+TEST_F(DownloadTest, CancellingEndsTheDownloadInProgressAndSendsNoMore) {
+  LocalFeedServer server({"/trickle=trickle:0.2"});
+  UseProxy(server.port());
+  std::thread exit([&] {
+    while (server.Requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    gw::SetDownloadsAborted(true);
+  });
+  HResult inProgress = Get(std::string(kRemote) + "/trickle");
+  exit.join();
+  HResult later = Get(std::string(kRemote) + "/latest.json");
+  gw::SetDownloadsAborted(false);
+  EXPECT_EQ(inProgress, gw::kEDownloadCancelled);
+  EXPECT_EQ(later, gw::kEDownloadCancelled);
+  EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST(DownloadErrorMapping, CurlFailuresBecomeTheCodesWindowsUsersSee) {

@@ -35,7 +35,7 @@ class SettingsStoreTest : public ::testing::Test {
   void WriteRaw(const char16_t* name, uint32_t type, const std::string& bytes) {
     auto key = gw::OpenRegistryKey(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
     ASSERT_TRUE(key);
-    ASSERT_TRUE(key->Write(name, type, bytes.data(), static_cast<uint32_t>(bytes.size())));
+    ASSERT_EQ(key->Write(name, type, bytes.data(), static_cast<uint32_t>(bytes.size())), gw::kSOk);
   }
 };
 
@@ -154,6 +154,28 @@ TEST_F(SettingsStoreTest, ManyShortUsersLeaveABoundedLog) {
   struct stat log {};
   ASSERT_EQ(stat((host.registryFile + "-wal").c_str(), &log), 0);
   EXPECT_LT(log.st_size, 64 * 4096) << "the log grows with every user";
+}
+
+// A key that may be read but not written: every set operation reports the
+// store's own reason, which a check passes on to the user.
+TEST_F(SettingsStoreTest, RefusedWritesReportTheStoresCode) {
+  constexpr gw::HResult kDenied = static_cast<gw::HResult>(0x80070005u);
+  struct ReadOnlyKey final : gw::RegistryKey {
+    std::unique_ptr<gw::RegistryKey> real = gw::OpenRegistryKey(gw::RegistryRoot::kCurrentUser, gw::kSettingsKeyPath);
+    std::optional<uint32_t> QuerySize(gw::WideView name) override { return real->QuerySize(name); }
+    bool Read(gw::WideView name, void* buffer, uint32_t capacity, uint32_t* size) override {
+      return real->Read(name, buffer, capacity, size);
+    }
+    gw::HResult Write(gw::WideView, uint32_t, const void*, uint32_t) override { return kDenied; }
+  };
+  ASSERT_EQ(store.SetDword(u"TUCount", 2), 0);
+  SettingsStore readOnly([] { return std::make_unique<ReadOnlyKey>(); });
+  EXPECT_EQ(readOnly.SetDword(u"TUCount", 3), kDenied);
+  EXPECT_EQ(readOnly.SetString(u"TUUser", gw::WideView(u"x")), kDenied);
+  EXPECT_EQ(readOnly.EnsureDword(u"TUPause", 0), kDenied);
+  EXPECT_EQ(readOnly.EnsureString(u"TUUser", u"x"), kDenied);
+  EXPECT_EQ(readOnly.GetDword(u"TUCount"), 2u) << "reading still works";
+  EXPECT_EQ(readOnly.EnsureDword(u"TUCount", 0), 0) << "nothing to write";
 }
 
 TEST_F(SettingsStoreTest, ThreadsReadAndWriteAtTheSameTime) {

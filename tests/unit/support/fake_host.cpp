@@ -47,6 +47,7 @@ int32_t GW_CALL AppendMessage(const char* folder, const char* text) {
   return 0;
 }
 int32_t GW_CALL B64Convert(const char* out, const char* in, int32_t encode) {
+  if (g_current->beforeBase64) g_current->beforeBase64();
   if (g_current->failBase64) return -1;
   return gwhost::ConvertFileBase64(out, in, encode);
 }

@@ -2,6 +2,7 @@
 // a scratch folder, bound into the plug-in's host table as a real host's are.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ class FakeHost {
   std::vector<AppendedMessage> appended;
   std::vector<std::string> tempFilesHandedOut;
   bool failBase64 = false;
+  // Runs at the start of every Base64 conversion: the last host call a
+  // check makes before it composes the mail.
+  std::function<void()> beforeBase64;
 
   // Writes MailBox.ini of the mailbox; no line at all for an empty address.
   void WriteMailBoxIni(const std::string& address) const;

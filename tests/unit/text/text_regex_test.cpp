@@ -6,6 +6,8 @@
 #include <limits>
 #include <random>
 
+#include "support/allocation_limit.h"
+
 namespace gw {
 namespace {
 
@@ -134,7 +136,37 @@ TEST(TextRegex, ReplacesEveryOccurrenceLiterally) {
   TextRegex rx;
   for (const ReplaceCase& c : cases) {
     EXPECT_EQ(rx.ReplaceText(c.text, c.placeholder, c.replacement), c.result) << WideToUtf8(c.text);
+    // The reporting form agrees, and tells the failure from an empty result.
+    WideString reported = u"untouched";
+    HResult hr = rx.ReplaceTextNoThrow(c.text, c.placeholder, c.replacement, &reported);
+    const bool failure = c.placeholder == u"a|b";
+    EXPECT_EQ(hr, failure ? kEInvalidArg : kSOk) << WideToUtf8(c.text);
+    EXPECT_EQ(reported, failure ? WideString(u"untouched") : c.result) << WideToUtf8(c.text);
   }
+}
+
+// Memory that runs out while the text grows: the plain forms give empty
+// text, as their other callers expect; the reporting forms say why.
+TEST(TextRegex, ReportsLackOfMemoryWhereThePlainFormsGiveEmptyText) {
+  TextRegex rx;
+  const WideString image(1 << 20, u'Q');
+  const WideString mail = u"<img src=\"data:image/gif;base64,__VAR__YAHOO\">";
+  const WideString days = image + u"__VAR__DAY";
+  WideString reported = u"untouched";
+  HResult text, number;
+  WideString plain;
+  {
+    gwtest::AllocationLimit limit(1 << 20);
+    plain = rx.ReplaceText(mail, u"__VAR__YAHOO", image);
+    text = rx.ReplaceTextNoThrow(mail, u"__VAR__YAHOO", image, &reported);
+    number = rx.ReplaceNumberNoThrow(days, u"__VAR__DAY", 7, &reported);
+  }
+  EXPECT_EQ(plain, u"");
+  EXPECT_EQ(text, kEOutOfMemory);
+  EXPECT_EQ(number, kEOutOfMemory);
+  EXPECT_EQ(reported, u"untouched");
+  EXPECT_EQ(rx.ReplaceTextNoThrow(mail, u"__VAR__YAHOO", image, &reported), kSOk);
+  EXPECT_EQ(reported.size(), mail.size() - 12 + image.size());
 }
 
 TEST(TextRegex, ReplacesWithTheDecimalFormOfANumber) {

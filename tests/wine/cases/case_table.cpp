@@ -11,6 +11,8 @@ void CaseExports(TestEnv& env);
 void CaseDefaults(TestEnv& env);
 void CaseDownloadCom(TestEnv& env);
 void CaseUnloadDuringCheck(TestEnv& env);
+void CaseExitDuringCheck(TestEnv& env);
+void CaseDownloadLimits(TestEnv& env);
 void CaseTestMailBox(TestEnv& env);
 
 void CaseDialogLoad(TestEnv& env);
@@ -34,6 +36,8 @@ const TestCase kCases[] = {
     {"defaults", CaseDefaults, HostKind::kCurrent},
     {"download_com", CaseDownloadCom, HostKind::kCurrent},
     {"unload_during_check", CaseUnloadDuringCheck, HostKind::kCurrent},
+    {"exit_during_check", CaseExitDuringCheck, HostKind::kCurrent},
+    {"download_limits", CaseDownloadLimits, HostKind::kCurrent},
     {"test_mail_box", CaseTestMailBox, HostKind::kCurrent},
     {"dialog_load", CaseDialogLoad, HostKind::kCurrent},
     {"dialog_ok", CaseDialogOk, HostKind::kCurrent},

@@ -26,31 +26,58 @@ std::wstring Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*
 
 namespace {
 
-// What the dialog looks like at each call the plug-in makes into the host
-// while the test mail runs; the check makes such calls on the dialog's own
-// thread, before its message box.
+// What the dialog looks like at each call the test mail's check makes into
+// the host. The check runs on a worker thread; at each call it asks the
+// dialog's thread, through a window of that thread, to take the sample
+// there, which that thread does only while it keeps dispatching messages.
 struct Sample {
   HCURSOR cursor;
   bool buttonEnabled;
+  bool dialogEnabled;
 };
 HWND g_testButton = nullptr;
+HWND g_sampler = nullptr;
 Sample g_lastSample = {};
 int g_samples = 0;
+int g_unanswered = 0;
 
-void SampleDialog() {
-  if (g_testButton == nullptr || GetWindowThreadProcessId(g_testButton, nullptr) != GetCurrentThreadId()) return;
-  g_lastSample = {GetCursor(), IsWindowEnabled(g_testButton) != FALSE};
+LRESULT CALLBACK TakeSample(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+  g_lastSample = {GetCursor(), IsWindowEnabled(g_testButton) != FALSE,
+                  IsWindowEnabled(GetParent(g_testButton)) != FALSE};
   ++g_samples;
+  return 1;
+}
+
+// A message-only window of the calling thread that takes the samples.
+HWND MakeSampler() {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = TakeSample;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"GwTestDialogSampler";
+  RegisterClassW(&wc);
+  return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
+// The host call hook. Calls on the dialog's own thread (saving the fields
+// converts the password through the host) are not the check's.
+void SampleDialog() {
+  if (g_testButton == nullptr || GetWindowThreadProcessId(g_testButton, nullptr) == GetCurrentThreadId()) return;
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutW(g_sampler, WM_APP, 0, 0, SMTO_NORMAL, 2000, &answer)) ++g_unanswered;
 }
 
 }  // namespace
 
-// The test mail stores the entries, runs the check on the dialog's thread
-// with the wait cursor and the button disabled, shows the outcome, and
-// leaves the dialog open with the button enabled again. Offline, the check
-// fails, which the box reports with its code.
+// The test mail stores the entries, runs the check on a worker thread while
+// the dialog's thread keeps answering, with the wait cursor and the dialog
+// and its button disabled, shows the outcome, and leaves the dialog open
+// and enabled again. Offline, the check fails, which the box reports with
+// its code.
 void CaseDialogTestMail(TestEnv&) {
   HMODULE plugin = RequirePlugin();
+  g_sampler = MakeSampler();
+  Require(g_sampler != nullptr, "cannot create the sampling window");
   PresetOffline();
   // Today already seen, so that the check leaves the hour as it is.
   SYSTEMTIME now;
@@ -82,8 +109,10 @@ void CaseDialogTestMail(TestEnv&) {
   const std::wstring failed = L"電力情報の取得に失敗しました。エラーコード：0x";
   Require(text.compare(0, failed.size(), failed) == 0 && text.size() == failed.size() + 8,
           "the message box says \"" + Utf8(text) + "\"");
-  Require(g_samples > 0, "the check made no call into the host");
+  Require(g_unanswered == 0, "the dialog's thread did not answer while the check ran");
+  Require(g_samples > 0, "the check made no call into the host from a thread of its own");
   Require(!whileChecking.buttonEnabled, "the test button was enabled while the check ran");
+  Require(!whileChecking.dialogEnabled, "the dialog was enabled while the check ran");
   Require(whileChecking.cursor == LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)), "no wait cursor while the check ran");
   Require(enabledAfter, "the test button stayed disabled");
   Require(cursorAfter == cursorBefore, "the cursor was not restored");

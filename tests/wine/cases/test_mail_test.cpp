@@ -1,8 +1,10 @@
 // The settings dialog's test-mail button, pressed while every gate that
 // stops a periodic check is closed (paused, the day's maximum reached, the
 // same hour as the last reading, a threshold above the reading). The check
-// runs on the dialog's thread all the same, and its outcome appears in a
-// message box "Gridwren", which the test reads and closes.
+// runs all the same, and its outcome appears in a message box "Gridwren",
+// which the test reads and closes. While a slow server holds the check up,
+// the mail client's window still answers, and the dialog can be neither
+// closed nor pressed again.
 #include <windows.h>
 
 #include <string>
@@ -26,7 +28,8 @@ constexpr UINT kWatchdogMs = 15000;
 // What the driver saw of the dialog and the message box. Everything here
 // happens on the test's thread, inside the dialog's modal loops.
 struct Seen {
-  HWND dialog = nullptr;
+  HWND volatile dialog = nullptr;
+  bool dialogOpenAtBox = false;
   int boxes = 0;
   std::wstring caption, text;
   std::string failure;
@@ -58,6 +61,7 @@ void OnSettingsDialog(HWND dialog) {
 
 void OnMessageBox(HWND box) {
   ++g_seen.boxes;
+  g_seen.dialogOpenAtBox = g_seen.dialog && IsWindowVisible(g_seen.dialog);
   g_seen.caption = WindowText(box);
   g_seen.text = WindowText(box, kMessageBoxText);
   PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
@@ -119,18 +123,66 @@ void PresetGatesClosed(uint16_t port) {
   WriteSetting(L"TULastHour", DwordValue(now.wHour));
 }
 
+// What a second thread sees while the test mail's check waits for the
+// slow server: the mail client's window must answer within a second, and
+// the dialog must be disabled. It then tries to close the dialog and to
+// press the button again, as a user's clicks would reach it.
+struct Probe {
+  bool reached = false;
+  bool answered = false;
+  DWORD answerMs = 0;
+  bool dialogDisabled = false;
+};
+constexpr UINT kAnswerWithinMs = 1000;
+
+DWORD WINAPI RunProbe(void* param) {
+  auto* probe = static_cast<Probe*>(param);
+  if (WaitForSingleObject(XhrSendBegun(), 10000) != WAIT_OBJECT_0) return 0;
+  probe->reached = true;
+  HWND dialog = g_seen.dialog;
+  probe->dialogDisabled = dialog != nullptr && !IsWindowEnabled(dialog);
+  DWORD start = GetTickCount();
+  DWORD_PTR result = 0;
+  probe->answered =
+      SendMessageTimeoutW(HostMainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, kAnswerWithinMs, &result) != 0;
+  probe->answerMs = GetTickCount() - start;
+  PostMessageW(dialog, WM_CLOSE, 0, 0);
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(kTestMailButton, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, kTestMailButton)));
+  return 0;
+}
+
+void RequireResponsive(const Probe& probe, const Seen& seen, const std::string& where) {
+  Require(probe.reached, where + "the check never sent its request");
+  Require(probe.answered, where + "the mail client's window did not answer within " +
+                              std::to_string(kAnswerWithinMs) + " ms while the test mail ran");
+  Require(probe.dialogDisabled, where + "the dialog was enabled while the test mail ran");
+  Require(seen.dialogOpenAtBox, where + "the dialog was closed while the test mail ran");
+  Require(XhrSnapshot().objects.size() == 3, where + "the button worked twice: " +
+                                                 std::to_string(XhrSnapshot().objects.size()) + " requests");
+}
+
 struct Scenario {
   const char* label;
   XhrClasses classes;
   const wchar_t* text;
   bool mails;
+  bool slow;  // the server that holds the feed for 3 s, probed meanwhile
 };
 
-void RunScenario(const TestEnv& env, HMODULE plugin, uint16_t port, const Scenario& s) {
+void RunScenario(const TestEnv& env, HMODULE plugin, const Scenario& s) {
   ResetHost(env.dataFolder, env.mailBox, env.tempFolder);
   InstallXhrDouble(s.classes);
-  PresetGatesClosed(port);
+  PresetGatesClosed(FeedServerPort(s.slow ? kSlowFeedPortVariable : kFeedPortVariable));
+  Probe probe;
+  HANDLE prober = s.slow ? CreateThread(nullptr, 0, RunProbe, &probe, 0, nullptr) : nullptr;
+  Require(!s.slow || prober != nullptr, "cannot start the probe");
   Seen seen = PressTestMail(plugin);
+  if (prober) {
+    WaitForSingleObject(prober, INFINITE);
+    CloseHandle(prober);
+  }
 
   const std::string where = std::string(s.label) + ": ";
   Require(seen.failure.empty(), where + seen.failure);
@@ -138,6 +190,7 @@ void RunScenario(const TestEnv& env, HMODULE plugin, uint16_t port, const Scenar
   Require(seen.boxes == 1, where + std::to_string(seen.boxes) + " message boxes, not 1");
   Require(seen.caption == L"Gridwren", where + "message box caption \"" + Utf8(seen.caption) + "\"");
   Require(seen.text == s.text, where + "message \"" + Utf8(seen.text) + "\", expected \"" + Utf8(s.text) + "\"");
+  if (s.slow) RequireResponsive(probe, seen, where);
 
   HostRecord host = HostSnapshot();
   Require(host.messages.size() == (s.mails ? 1u : 0u), where + std::to_string(host.messages.size()) + " mails");
@@ -154,19 +207,20 @@ void RunScenario(const TestEnv& env, HMODULE plugin, uint16_t port, const Scenar
 }  // namespace
 
 void CaseTestMailBox(TestEnv& env) {
-  uint16_t port = FeedServerPort(kFeedPortVariable);
   HMODULE plugin = StartPluginOffline();
   const XhrClass wine = XhrClass::kWines;
   const Scenario scenarios[] = {
       // Wine's classes lack IServerXMLHTTPRequest2.
       {"Wine's own classes", {wine, wine, wine, wine},
-       L"電力情報の取得に失敗しました。エラーコード：0x80004002", false},
+       L"電力情報の取得に失敗しました。エラーコード：0x80004002", false, false},
       // The password made its way through the dialog's load and save too,
       // or the feed server's proxy would have refused the request.
       {"ServerXMLHTTP test double", {XhrClass::kFull, wine, wine, wine},
-       L"電力使用状況を知らせるテストメールを送信しました。", true},
+       L"電力使用状況を知らせるテストメールを送信しました。", true, false},
+      {"a slow server", {XhrClass::kFull, wine, wine, wine},
+       L"電力使用状況を知らせるテストメールを送信しました。", true, true},
   };
-  for (const auto& scenario : scenarios) RunScenario(env, plugin, port, scenario);
+  for (const auto& scenario : scenarios) RunScenario(env, plugin, scenario);
 }
 
 }  // namespace gwtest

@@ -12,9 +12,15 @@
 namespace gwtest {
 
 // The environment variables through which run.sh passes the servers' ports:
-// one answers at once, the other holds "/latest.json" for 3 s.
+// one answers at once, the other holds "/latest.json" for 3 s and also
+// serves the two hostile documents below.
 constexpr char kFeedPortVariable[] = "GWT_FEED_PORT";
 constexpr char kSlowFeedPortVariable[] = "GWT_SLOW_FEED_PORT";
+
+// On the slow server: a body sent one byte a second, and headers that
+// announce 40 MiB of body that never comes.
+constexpr char kTricklePath[] = "http://usage.example.invalid/trickle";
+constexpr char kAnnouncedPath[] = "http://usage.example.invalid/announced";
 
 // The proxy credentials both servers demand (run.sh sets the same). The
 // password holds Japanese, so it has to cross the code page intact.

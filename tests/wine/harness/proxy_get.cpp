@@ -14,22 +14,8 @@ namespace {
 constexpr HRESULT kCannotConnect = static_cast<HRESULT>(0x80072EFDu);
 constexpr HRESULT kNameNotResolved = static_cast<HRESULT>(0x80072EE7u);
 constexpr HRESULT kInvalidResponse = static_cast<HRESULT>(0x80072F78u);
+constexpr HRESULT kConnectionReset = static_cast<HRESULT>(0x80072EFFu);
 constexpr DWORD kReceiveTimeoutMs = 20000;
-
-class Winsock {
- public:
-  Winsock() : ok_(WSAStartup(MAKEWORD(2, 2), &data_) == 0) {}
-  ~Winsock() {
-    if (ok_) WSACleanup();
-  }
-  Winsock(const Winsock&) = delete;
-  Winsock& operator=(const Winsock&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  WSADATA data_;
-  bool ok_;
-};
 
 // The port of "127.0.0.1:PORT"; 0 for any other proxy.
 u_short LocalProxyPort(const std::string& proxy) {
@@ -65,61 +51,93 @@ bool SendAll(SOCKET s, const std::string& bytes) {
   return true;
 }
 
-// Everything until the server closes the connection.
-bool ReceiveAll(SOCKET s, std::string* bytes) {
-  char buffer[16384];
-  for (;;) {
-    int n = recv(s, buffer, sizeof buffer, 0);
-    if (n == 0) return true;
-    if (n < 0) return false;
-    bytes->append(buffer, n);
-  }
+std::string Lower(std::string text) {
+  for (auto& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
-// Status line, headers, body; the body is cut to Content-Length if given.
-ProxyResponse Parse(const std::string& raw) {
-  ProxyResponse response;
-  size_t end = raw.find("\r\n\r\n");
-  if (raw.compare(0, 5, "HTTP/") != 0 || end == std::string::npos) {
-    response.hr = kInvalidResponse;
-    return response;
-  }
-  response.status = std::atoi(raw.c_str() + raw.find(' ') + 1);
-  response.body = raw.substr(end + 4);
-  std::string headers = raw.substr(0, end + 2);
-  for (auto& c : headers) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  size_t length = headers.find("\r\ncontent-length:");
-  if (length != std::string::npos) {
-    size_t declared = std::strtoul(headers.c_str() + length + 17, nullptr, 10);
-    if (declared < response.body.size()) response.body.resize(declared);
-  }
-  response.hr = S_OK;
-  return response;
-}
-
-}  // namespace
-
-ProxyResponse GetThroughProxy(const std::string& proxy, const std::string& url, const std::string& credentials) {
-  ProxyResponse failed;
-  u_short port = LocalProxyPort(proxy);
-  failed.hr = kNameNotResolved;
-  if (port == 0) return failed;
-  failed.hr = kCannotConnect;
-  Winsock winsock;
-  if (!winsock.ok()) return failed;
+SOCKET Connected(u_short port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) return failed;
+  if (s == INVALID_SOCKET) return s;
   DWORD timeout = kReceiveTimeoutMs;
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
   sockaddr_in addr = {};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string raw;
-  bool ok = connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-            SendAll(s, RequestText(url, credentials)) && ReceiveAll(s, &raw);
+  if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return s;
   closesocket(s);
-  return ok ? Parse(raw) : failed;
+  return INVALID_SOCKET;
+}
+
+}  // namespace
+
+ProxyExchange::ProxyExchange(const std::string& proxy, const std::string& url, const std::string& credentials)
+    : proxy_(proxy), url_(url), credentials_(credentials), socket_(INVALID_SOCKET) {
+  WSADATA data;
+  started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+ProxyExchange::~ProxyExchange() {
+  if (socket_ != INVALID_SOCKET) closesocket(static_cast<SOCKET>(socket_));
+  if (started_) WSACleanup();
+}
+
+HRESULT ProxyExchange::ReceiveHeaders(int* status, std::string* headers) {
+  u_short port = LocalProxyPort(proxy_);
+  if (port == 0) return kNameNotResolved;
+  if (!started_) return kCannotConnect;
+  SOCKET s = Connected(port);
+  socket_ = s;
+  if (s == INVALID_SOCKET || !SendAll(s, RequestText(url_, credentials_))) return kCannotConnect;
+  std::string raw;
+  char buffer[16384];
+  size_t end;
+  while ((end = raw.find("\r\n\r\n")) == std::string::npos) {
+    int n = recv(s, buffer, sizeof buffer, 0);
+    if (n <= 0) return n == 0 ? kInvalidResponse : kCannotConnect;
+    raw.append(buffer, n);
+  }
+  if (raw.compare(0, 5, "HTTP/") != 0) return kInvalidResponse;
+  *status = std::atoi(raw.c_str() + raw.find(' ') + 1);
+  *headers = raw.substr(0, end + 2);
+  pending_ = raw.substr(end + 4);
+  std::string length;
+  if (HeaderValue(*headers, "Content-Length", &length)) remaining_ = std::strtoll(length.c_str(), nullptr, 10);
+  return S_OK;
+}
+
+HRESULT ProxyExchange::ReceiveBody(std::string* piece) {
+  piece->clear();
+  if (remaining_ == 0) return S_FALSE;
+  if (!pending_.empty()) {
+    piece->swap(pending_);
+  } else {
+    char buffer[16384];
+    int n = recv(static_cast<SOCKET>(socket_), buffer, sizeof buffer, 0);
+    if (n < 0) return kCannotConnect;
+    // Without a length, the body ends with the connection.
+    if (n == 0) return remaining_ < 0 ? S_FALSE : kConnectionReset;
+    piece->assign(buffer, n);
+  }
+  if (remaining_ < 0) return S_OK;
+  if (static_cast<long long>(piece->size()) > remaining_) piece->resize(static_cast<size_t>(remaining_));
+  remaining_ -= static_cast<long long>(piece->size());
+  return remaining_ == 0 ? S_FALSE : S_OK;
+}
+
+void ProxyExchange::Cancel() {
+  if (socket_ != INVALID_SOCKET) shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
+}
+
+bool ProxyExchange::HeaderValue(const std::string& headers, const std::string& name, std::string* value) {
+  const std::string lower = Lower(headers), key = "\r\n" + Lower(name) + ":";
+  size_t at = lower.find(key);
+  if (at == std::string::npos) return false;
+  size_t start = at + key.size(), stop = headers.find("\r\n", start);
+  while (start < stop && headers[start] == ' ') ++start;
+  *value = headers.substr(start, stop - start);
+  return true;
 }
 
 }  // namespace gwtest

@@ -4,6 +4,8 @@
 #include <objbase.h>
 #include <shlwapi.h>
 
+#include <memory>
+
 #include "harness/proxy_get.h"
 #include "harness/test_case.h"
 #include "host/test_host.h"
@@ -63,6 +65,7 @@ std::string Describe(const VARIANT& v) {
     return v.boolVal == VARIANT_TRUE ? "true" : "bool " + std::to_string(v.boolVal);
   }
   if (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND) return "missing";
+  if (v.vt == VT_I4) return std::to_string(v.lVal);
   return "vt " + std::to_string(v.vt);
 }
 
@@ -74,11 +77,26 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return L"";
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+// readyState as MSXML counts it.
+constexpr LONG kUninitialized = 0, kOpened = 1, kLoaded = 2, kInteractive = 3, kCompleted = 4;
+// How long abort and the object's end wait for its fetch to stop.
+constexpr DWORD kFetchStopMs = 5000;
+
 // One ServerXMLHTTP object. It lives on the thread that created it, as the
-// plug-in's objects do; the record is shared with the test's thread.
+// plug-in's objects do; the record is shared with the test's thread. Opened
+// asynchronously, it fetches on a thread of its own.
 class Request final : public IServerXMLHTTPRequest2 {
  public:
-  Request(size_t index, bool full) : index_(index), full_(full) {}
+  Request(size_t index, bool full)
+      : index_(index), full_(full), done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
   HRESULT WINAPI QueryInterface(REFIID iid, void** out) override {
     bool known = iid == IID_IUnknown || iid == IID_IDispatch || iid == kIidXmlHttp || iid == kIidRequest ||
@@ -110,8 +128,10 @@ class Request final : public IServerXMLHTTPRequest2 {
     Note("open(" + Quoted(Text(method)) + ", " + Quoted(Text(url)) + ", " + Describe(async) + ", " + Describe(user) +
          ", " + Describe(password) + ")");
     url_ = Narrow(Text(url));
+    async_ = async.vt == VT_BOOL && async.boolVal != VARIANT_FALSE;
     Guard guard;
     Object().url = Utf8(Text(url));
+    state_ = kOpened;
     return S_OK;
   }
   HRESULT WINAPI setProxyCredentials(BSTR user, BSTR password) override {
@@ -124,21 +144,64 @@ class Request final : public IServerXMLHTTPRequest2 {
     {
       Guard guard;
       Object().sendThread = GetCurrentThreadId();
+      Object().sentAt = GetTickCount();
     }
     SetEvent(State().sendBegun);
     if (proxy_.empty()) return kCannotConnect;
-    ProxyResponse response = GetThroughProxy(proxy_, url_, credentials_);
-    if (FAILED(response.hr)) return response.hr;
-    answered_ = true;
+    exchange_.reset(new ProxyExchange(proxy_, url_, credentials_));
+    if (!async_) {
+      Fetch();
+      return result_;
+    }
+    fetcher_ = CreateThread(nullptr, 0, FetchThread, this, 0, nullptr);
+    return fetcher_ ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT WINAPI waitForResponse(VARIANT timeout, VARIANT_BOOL* done) override {
+    Note("waitForResponse(" + Describe(timeout) + ")");
+    if (!fetcher_ || timeout.vt != VT_I4 || timeout.lVal < 0 || !done) return E_INVALIDARG;
+    bool whole = WaitForSingleObject(done_, static_cast<DWORD>(timeout.lVal) * 1000) == WAIT_OBJECT_0;
+    *done = whole ? VARIANT_TRUE : VARIANT_FALSE;
     Guard guard;
-    Object().status = response.status;
-    Object().body = response.body;
+    return whole ? result_ : S_OK;
+  }
+  HRESULT WINAPI get_readyState(LONG* state) override {
+    Note("readyState");
+    Guard guard;
+    *state = state_;
+    return S_OK;
+  }
+  HRESULT WINAPI getResponseHeader(BSTR name, BSTR* value) override {
+    Note("getResponseHeader(" + Quoted(Text(name)) + ")");
+    *value = nullptr;
+    std::string text;
+    {
+      Guard guard;
+      if (state_ < kLoaded) return E_PENDING;
+      if (!ProxyExchange::HeaderValue(headers_, Narrow(Text(name)), &text)) return E_FAIL;
+    }
+    *value = SysAllocString(Wide(text).c_str());
+    return *value ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT WINAPI abort() override {
+    Note("abort");
+    {
+      Guard guard;
+      Object().aborted = true;
+      Object().bodyAtAbort = Object().body.size();
+      Object().abortedAt = GetTickCount();
+    }
+    StopFetch();
+    Guard guard;
+    state_ = kUninitialized;
     return S_OK;
   }
   HRESULT WINAPI get_responseStream(VARIANT* value) override {
     Note("responseStream");
     VariantInit(value);
-    if (!answered_) return E_PENDING;
+    {
+      Guard guard;
+      if (state_ != kCompleted) return E_PENDING;
+    }
     std::string body;
     {
       Guard guard;
@@ -161,23 +224,61 @@ class Request final : public IServerXMLHTTPRequest2 {
     return Unexpected("Invoke");
   }
   HRESULT WINAPI setRequestHeader(BSTR, BSTR) override { return Unexpected("setRequestHeader"); }
-  HRESULT WINAPI getResponseHeader(BSTR, BSTR*) override { return Unexpected("getResponseHeader"); }
   HRESULT WINAPI getAllResponseHeaders(BSTR*) override { return Unexpected("getAllResponseHeaders"); }
-  HRESULT WINAPI abort() override { return Unexpected("abort"); }
   HRESULT WINAPI get_status(LONG*) override { return Unexpected("status"); }
   HRESULT WINAPI get_statusText(BSTR*) override { return Unexpected("statusText"); }
   HRESULT WINAPI get_responseXML(IDispatch**) override { return Unexpected("responseXML"); }
   HRESULT WINAPI get_responseText(BSTR*) override { return Unexpected("responseText"); }
   HRESULT WINAPI get_responseBody(VARIANT*) override { return Unexpected("responseBody"); }
-  HRESULT WINAPI get_readyState(LONG*) override { return Unexpected("readyState"); }
   HRESULT WINAPI put_onreadystatechange(IDispatch*) override { return Unexpected("onreadystatechange"); }
   HRESULT WINAPI setTimeouts(LONG, LONG, LONG, LONG) override { return Unexpected("setTimeouts"); }
-  HRESULT WINAPI waitForResponse(VARIANT, VARIANT_BOOL*) override { return Unexpected("waitForResponse"); }
   HRESULT WINAPI getOption(SERVERXMLHTTP_OPTION, VARIANT*) override { return Unexpected("getOption"); }
   HRESULT WINAPI setOption(SERVERXMLHTTP_OPTION, VARIANT) override { return Unexpected("setOption"); }
 
  private:
-  ~Request() = default;
+  ~Request() {
+    StopFetch();
+    CloseHandle(done_);
+  }
+
+  static DWORD WINAPI FetchThread(void* self) {
+    static_cast<Request*>(self)->Fetch();
+    return 0;
+  }
+
+  // The status and headers first, then the body piece by piece, each
+  // visible to the plug-in as it comes.
+  void Fetch() {
+    int status = 0;
+    std::string headers;
+    HRESULT hr = exchange_->ReceiveHeaders(&status, &headers);
+    if (SUCCEEDED(hr)) {
+      Guard guard;
+      Object().status = status;
+      headers_ = headers;
+      state_ = kLoaded;
+    }
+    while (hr == S_OK) {
+      std::string piece;
+      hr = exchange_->ReceiveBody(&piece);
+      Guard guard;
+      Object().body += piece;
+      if (state_ == kLoaded) state_ = kInteractive;
+    }
+    Guard guard;
+    result_ = FAILED(hr) ? hr : S_OK;
+    if (SUCCEEDED(hr) && state_ != kUninitialized) state_ = kCompleted;
+    SetEvent(done_);
+  }
+
+  void StopFetch() {
+    if (exchange_) exchange_->Cancel();
+    if (fetcher_) {
+      WaitForSingleObject(fetcher_, kFetchStopMs);
+      CloseHandle(fetcher_);
+      fetcher_ = nullptr;
+    }
+  }
 
   // Call with the lock held. An object that outlived its record (a fresh
   // InstallXhrDouble) writes into a scratch entry.
@@ -200,8 +301,15 @@ class Request final : public IServerXMLHTTPRequest2 {
   LONG refs_ = 1;
   size_t index_;
   bool full_;
-  bool answered_ = false;
+  bool async_ = false;
   std::string proxy_, url_, credentials_;
+  std::unique_ptr<ProxyExchange> exchange_;
+  HANDLE fetcher_ = nullptr;
+  HANDLE done_;
+  // Shared with the fetching thread; under the lock.
+  LONG state_ = kUninitialized;
+  std::string headers_;
+  HRESULT result_ = E_PENDING;
 };
 
 class Factory final : public IClassFactory {
@@ -304,17 +412,34 @@ XhrRecord XhrSnapshot() {
 
 HANDLE XhrSendBegun() { return State().sendBegun; }
 
-std::vector<std::string> ExpectedXhrCalls(const std::string& proxy, const std::string& url,
-                                          const std::wstring& user, const std::wstring& password, bool answered) {
-  std::vector<std::string> calls;
-  if (!proxy.empty()) calls.push_back("setProxy(2, \"" + proxy + "\", missing)");
-  calls.push_back("open(\"GET\", \"" + url + "\", false, missing, missing)");
+std::string XhrCallsMismatch(const std::vector<std::string>& calls, const std::string& proxy, const std::string& url,
+                             const std::wstring& user, const std::wstring& password, XhrEnding ending) {
+  const std::string wait = "waitForResponse(1)", state = "readyState";
+  std::vector<std::string> head;
+  if (!proxy.empty()) head.push_back("setProxy(2, \"" + proxy + "\", missing)");
+  head.push_back("open(\"GET\", \"" + url + "\", true, missing, missing)");
   if (!user.empty() && !password.empty()) {
-    calls.push_back("setProxyCredentials(" + Quoted(user) + ", " + Quoted(password) + ")");
+    head.push_back("setProxyCredentials(" + Quoted(user) + ", " + Quoted(password) + ")");
   }
-  calls.push_back("send(missing)");
-  if (answered) calls.push_back("responseStream");
-  return calls;
+  head.push_back("send(missing)");
+  auto at = [&](size_t i) { return i < calls.size() ? calls[i] : std::string("(none)"); };
+  for (size_t i = 0; i < head.size(); ++i) {
+    if (at(i) != head[i]) return "call " + std::to_string(i + 1) + " is " + at(i) + ", expected " + head[i];
+  }
+  size_t i = head.size();
+  if (ending == XhrEnding::kRefusedAtSend) return i == calls.size() ? "" : "calls after a refused send: " + at(i);
+  size_t turns = 0;
+  for (; at(i) == wait && at(i + 1) == state; i += 2) ++turns;
+  if (turns == 0) return "after send comes " + at(i) + ", not " + wait + " and " + state;
+  const bool asked = at(i) == "getResponseHeader(\"Content-Length\")";
+  if (asked) {
+    for (++i; at(i) == wait;) ++i;
+  }
+  if (asked != (ending != XhrEnding::kAbortedEarly))
+    return asked ? "the length was asked for, yet no headers should have come" : "the announced length was never asked for";
+  const std::string last = ending == XhrEnding::kAnswered ? "responseStream" : "abort";
+  if (at(i) != last || i + 1 != calls.size()) return "call " + std::to_string(i + 1) + " is " + at(i) + ", expected the last, " + last;
+  return "";
 }
 
 }  // namespace gwtest

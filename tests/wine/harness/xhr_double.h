@@ -34,19 +34,28 @@ extern const char* const kXhrClassNames[4];  // "6.0", "4.0", "3.0", "independen
 
 // One request object, with the calls made on it as text, in order:
 //   setProxy(2, "127.0.0.1:8080", missing)
-//   open("GET", "http://...", false, missing, missing)
+//   open("GET", "http://...", true, missing, missing)
 //   setProxyCredentials("user", "password")
 //   send(missing)
-//   responseStream
-// Texts are UTF-8; "missing" is the omitted-argument variant.
+//   waitForResponse(1)
+//   readyState
+//   getResponseHeader("Content-Length")
+//   responseStream, or abort
+// Texts are UTF-8; "missing" is the omitted-argument variant. Opened
+// asynchronously, the object fetches on a thread of its own: readyState is
+// 2 once the status and headers are in, 3 while the body comes, 4 when it
+// is whole; abort ends the fetch at once.
 struct XhrObject {
   std::string className;
   std::vector<std::string> calls;
   std::string url;      // from open
   int status = 0;       // of the response; 0 when none arrived
-  std::string body;     // what responseStream served
+  std::string body;     // what has arrived of the body
   DWORD sendThread = 0; // the thread that called send
   bool released = false;
+  bool aborted = false;
+  size_t bodyAtAbort = 0;  // body bytes taken in when abort came
+  DWORD sentAt = 0, abortedAt = 0;  // GetTickCount at send and at abort
 };
 
 struct XhrRecord {
@@ -70,10 +79,21 @@ XhrRecord XhrSnapshot();
 // Set when a send begins; reset by InstallXhrDouble.
 HANDLE XhrSendBegun();
 
-// The calls a request object gets from a download through `proxy` (empty:
-// none set) with these credentials (empty user: none set), up to the
-// response stream when `answered`.
-std::vector<std::string> ExpectedXhrCalls(const std::string& proxy, const std::string& url,
-                                          const std::wstring& user, const std::wstring& password, bool answered);
+// How a download through the double ends.
+enum class XhrEnding {
+  kRefusedAtSend,  // send failed: nothing more
+  kAnswered,       // the headers, the length asked once, the response stream
+  kAbortedEarly,   // abort before any headers came
+  kAbortedLate,    // abort after the headers and the length
+};
+
+// Empty when `calls` are those of one download through `proxy` (empty:
+// none set) with these credentials (empty user: none set) that ends as
+// `ending`; otherwise what differs. Between send and the end, the plug-in
+// waits as it must: waitForResponse(1) and readyState in turns until the
+// headers are in, the announced length asked for once, then
+// waitForResponse(1) alone until the response is whole.
+std::string XhrCallsMismatch(const std::vector<std::string>& calls, const std::string& proxy, const std::string& url,
+                             const std::wstring& user, const std::wstring& password, XhrEnding ending);
 
 }  // namespace gwtest

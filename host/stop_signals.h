@@ -1,0 +1,47 @@
+// SIGINT and SIGTERM stop the stand-in host the way closing the mail client
+// stops the plug-in: the running check is cancelled as at the host's exit,
+// ends with its temporary files removed, and the program ends promptly
+// instead of being killed halfway through a check.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include <signal.h>
+
+#include "host/plugin_loader.h"
+
+namespace gwhost {
+
+class StopSignals {
+ public:
+  // Blocks SIGINT and SIGTERM for the calling thread and every thread it
+  // starts afterwards (the plug-in's check threads among them), and waits
+  // for them on a thread of its own, which then runs `onStop` once. Create
+  // it before anything starts a check.
+  explicit StopSignals(std::function<void()> onStop = nullptr);
+  ~StopSignals();
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+  bool Stopped() const { return stopped_.load(); }
+
+  // Returns once `done` is true or a stop signal has come; true for `done`.
+  bool WaitUntil(const std::function<bool()>& done) const;
+
+ private:
+  void Watch();
+
+  std::function<void()> onStop_;
+  sigset_t previous_;
+  std::atomic<bool> stopped_{false};
+  std::atomic<bool> quit_{false};
+  std::thread watcher_;
+};
+
+// What a mail client does when it closes: BKC_OnExit, which cancels the
+// plug-in's running checks and waits for them a few seconds at most.
+void ExitPlugin(const LoadedPlugin& plugin);
+
+}  // namespace gwhost
