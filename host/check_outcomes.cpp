@@ -1,5 +1,7 @@
 #include "host/check_outcomes.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -8,6 +10,7 @@ namespace gwhost {
 namespace {
 
 std::mutex g_mutex;
+std::condition_variable g_reported;
 bool g_print = false;
 int g_count = 0;
 
@@ -30,6 +33,16 @@ int ReportedChecks() {
   return g_count;
 }
 
+bool AwaitReportedChecks(int count, const std::function<bool()>& giveUp) {
+  std::unique_lock<std::mutex> hold(g_mutex);
+  // A report wakes this at once; the short steps only notice `giveUp`.
+  while (g_count < count) {
+    if (giveUp()) return false;
+    g_reported.wait_for(hold, std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
 }  // namespace gwhost
 
 // Looked up by the plug-in when one of its detached checks ends.
@@ -39,4 +52,5 @@ extern "C" void gwhost_CheckFinished(uint32_t threadId, int32_t result, const ch
   if (gwhost::g_print)
     std::cout << "check " << gwhost::g_count << " (thread " << threadId
               << "): " << gwhost::DescribeOutcome(result, outcome) << std::endl;
+  gwhost::g_reported.notify_all();
 }

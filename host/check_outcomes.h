@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace gwhost {
@@ -14,5 +15,9 @@ std::string DescribeOutcome(int32_t result, const char* outcome);
 // Print each reported check as one line on standard output when it ends.
 void PrintOutcomesAsTheyCome(bool on);
 int ReportedChecks();
+
+// Waits until `count` checks have been reported, and returns true; returns
+// false once `giveUp` (asked now and then) is true before that.
+bool AwaitReportedChecks(int count, const std::function<bool()>& giveUp);
 
 }  // namespace gwhost

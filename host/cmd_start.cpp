@@ -40,7 +40,7 @@ int RunStart(const Invocation& inv) {
   onStart();
   std::cout << "plug-in started\n";
   // The start-up check runs detached; it reports when it ends.
-  if (!signals.WaitUntil([&] { return ReportedChecks() > reported; })) ExitPlugin(*plugin);
+  if (!AwaitReportedChecks(reported + 1, [&] { return signals.Stopped(); })) ExitPlugin(*plugin);
   plugin.reset();  // unloading waits for the check that the start began
   return kExitOk;
 }

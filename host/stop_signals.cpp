@@ -1,17 +1,17 @@
 #include "host/stop_signals.h"
 
-#include <time.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
-#include <chrono>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 
 namespace gwhost {
 namespace {
-
-// How often the watcher looks whether it should end, and the waiting
-// thread whether its work is done.
-constexpr long kPollMs = 50;
 
 sigset_t StopSet() {
   sigset_t set;
@@ -26,32 +26,44 @@ sigset_t StopSet() {
 StopSignals::StopSignals(std::function<void()> onStop) : onStop_(std::move(onStop)) {
   sigset_t set = StopSet();
   pthread_sigmask(SIG_BLOCK, &set, &previous_);
+  signalFd_ = signalfd(-1, &set, SFD_CLOEXEC);
+  wakeFd_ = eventfd(0, EFD_CLOEXEC);
+  if (signalFd_ < 0 || wakeFd_ < 0) {
+    // Without them the signals keep their default action and end the
+    // program at once, as before the host caught them.
+    std::cerr << "gridwren-host: cannot watch for SIGINT and SIGTERM: " << std::strerror(errno) << "\n";
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    return;
+  }
   watcher_ = std::thread([this] { Watch(); });
 }
 
 StopSignals::~StopSignals() {
-  quit_.store(true);
-  watcher_.join();
+  if (watcher_.joinable()) {
+    const uint64_t one = 1;
+    // The write cannot fail short of a full counter, which one write never fills.
+    [[maybe_unused]] ssize_t written = write(wakeFd_, &one, sizeof one);
+    watcher_.join();
+  }
+  if (signalFd_ >= 0) close(signalFd_);
+  if (wakeFd_ >= 0) close(wakeFd_);
   pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
 void StopSignals::Watch() {
-  const sigset_t set = StopSet();
-  const timespec poll = {0, kPollMs * 1000000};
-  while (!quit_.load()) {
-    if (sigtimedwait(&set, nullptr, &poll) < 0) continue;
+  pollfd fds[2] = {{signalFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  for (;;) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[1].revents != 0) return;
+    signalfd_siginfo info;
+    if (read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
     if (stopped_.exchange(true)) continue;
     std::cerr << "gridwren-host: stopping; the running check is cancelled as when the mail client exits\n";
     if (onStop_) onStop_();
   }
-}
-
-bool StopSignals::WaitUntil(const std::function<bool()>& done) const {
-  while (!done()) {
-    if (Stopped()) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-  }
-  return true;
 }
 
 void ExitPlugin(const LoadedPlugin& plugin) {

@@ -27,16 +27,16 @@ class StopSignals {
 
   bool Stopped() const { return stopped_.load(); }
 
-  // Returns once `done` is true or a stop signal has come; true for `done`.
-  bool WaitUntil(const std::function<bool()>& done) const;
-
  private:
   void Watch();
 
   std::function<void()> onStop_;
   sigset_t previous_;
   std::atomic<bool> stopped_{false};
-  std::atomic<bool> quit_{false};
+  // The watcher sleeps in poll() on both: the signals, and a wake-up that
+  // the destructor sends so that the program ends without a time-out.
+  int signalFd_ = -1;
+  int wakeFd_ = -1;
   std::thread watcher_;
 };
 
