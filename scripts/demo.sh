@@ -31,7 +31,13 @@ profile=build/demo-profile
 output=build/demo
 work=$(mktemp -d)
 pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null; rm -rf "$work"' EXIT
+cleanup() {
+  # Some may have ended already; a cleanup that finds nothing to do is no failure.
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.05; done; echo "demo: $2 did not start" >&2; exit 1; }
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds both builds and runs every test layer: native unit and end-to-end
-# tests (ctest), the real DLL under Wine, and the fuzzers for a bounded time.
+# tests (ctest), the main job, the real DLL under Wine, and the fuzzers for
+# a bounded time.
 # Installs what it needs first. Usage: scripts/test.sh [--help]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-case "${1:-}" in -h|--help) sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
+case "${1:-}" in -h|--help) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
 
 # Tests never reach a real host; a proxy from the environment must not
 # redirect their local traffic either.
@@ -21,6 +22,10 @@ run_layer() {
 }
 
 run_layer "native tests" ctest --test-dir build/native --output-on-failure -j2
+# The README's main job, as a new user runs it: it must end well and leave
+# the mail's two graphs where it says.
+demo_runs() { scripts/demo.sh && [ -s build/demo/meter_setsuden.gif ] && [ -s build/demo/juyo-j.gif ]; }
+run_layer "main job" demo_runs
 [ -x tests/wine/run.sh ] && run_layer "wine tests" tests/wine/run.sh build/windows
 [ -x fuzz/run.sh ] && run_layer "fuzzing" fuzz/run.sh build/fuzz
 
