@@ -8,6 +8,7 @@
 #include "bridge/documents.h"
 #include "bridge/japan_time.h"
 #include "host/base64.h"
+#include "support/sample_day.h"
 #include "text/text_regex.h"
 
 namespace {
@@ -15,21 +16,8 @@ namespace {
 using namespace gw::bridge;
 using testing::HasSubstr;
 
-Reading SampleReading() {
-  Reading r;
-  r.usage = 3869;
-  r.capacity = 4740;
-  r.year = 2026;
-  r.month = 12;
-  r.day = 7;
-  r.hour = 14;
-  r.percent = 81;
-  r.updated = "2026-12-07T14:55:00+09:00";
-  return r;
-}
-
 std::shared_ptr<const Snapshot> SampleSnapshot() {
-  return RenderSnapshot({SampleReading(), DayFigures{}, "GIF89a-meter", "GIF89a-chart",
+  return RenderSnapshot({gwtest::AfternoonReading(), DayFigures{}, "GIF89a-meter", "GIF89a-chart",
                          "https://operator.invalid/juyo-d1-j.csv?\"usage\": 1", 3 * 3600});
 }
 
@@ -49,7 +37,7 @@ std::string Basic(const std::string& pair) {
 }
 
 TEST(LatestJson, ThePluginsFieldReaderGetsTheSixNumbers) {
-  const std::string body = LatestJson(SampleReading(), "https://operator.invalid/a.csv");
+  const std::string body = LatestJson(gwtest::AfternoonReading(), "https://operator.invalid/a.csv");
   EXPECT_EQ(PluginFields(body), (std::array<int32_t, 6>{3869, 4740, 2026, 12, 7, 14}));
   EXPECT_EQ(body.rfind("{\"usage\": 3869, \"capacity\": 4740, \"year\": 2026, \"month\": 12, \"day\": 7, "
                        "\"hour\": 14, \"usage_percent\": 81, ", 0), 0u) << body;
