@@ -62,10 +62,11 @@ void DrawDial(GdCanvas& canvas, const Reading& reading, UsageBand band) {
   canvas.FillRing(cx, cy, inner, outer, 0, 180, kTrack);
   canvas.FillRing(cx, cy, inner, outer, MeterDial::Degrees(reading.percent), 180, BandColour(band));
   // The bands themselves, as a thin scale outside the dial.
-  const double bounds[] = {0, 92, 95, 97, 100};
   for (int b = 0; b < kUsageBandCount; ++b) {
-    canvas.FillRing(cx, cy, outer + 4, outer + 10, MeterDial::Degrees(bounds[b + 1]),
-                    MeterDial::Degrees(bounds[b]), BandColour(static_cast<UsageBand>(b)));
+    const auto each = static_cast<UsageBand>(b);
+    const int top = b + 1 < kUsageBandCount ? BandFloor(static_cast<UsageBand>(b + 1)) : 100;
+    canvas.FillRing(cx, cy, outer + 4, outer + 10, MeterDial::Degrees(top), MeterDial::Degrees(BandFloor(each)),
+                    BandColour(each));
   }
   const double needle = MeterDial::Degrees(reading.percent) * kPi / 180.0;
   canvas.Polyline({{cx + (inner - 6) * std::cos(needle), cy - (inner - 6) * std::sin(needle)},

@@ -5,10 +5,20 @@
 
 namespace gw::bridge {
 
+int BandFloor(UsageBand band) {
+  switch (band) {
+    case UsageBand::kStable: return 0;
+    case UsageBand::kSomewhatTight: return 92;
+    case UsageBand::kTight: return 95;
+    case UsageBand::kVeryTight: return 97;
+  }
+  return 0;
+}
+
 UsageBand BandForPercent(int64_t percent) {
-  if (percent >= 97) return UsageBand::kVeryTight;
-  if (percent >= 95) return UsageBand::kTight;
-  if (percent >= 92) return UsageBand::kSomewhatTight;
+  for (int b = kUsageBandCount - 1; b > 0; --b) {
+    if (percent >= BandFloor(static_cast<UsageBand>(b))) return static_cast<UsageBand>(b);
+  }
   return UsageBand::kStable;
 }
 

@@ -19,6 +19,8 @@ enum class UsageBand { kStable, kSomewhatTight, kTight, kVeryTight };
 constexpr int kUsageBandCount = 4;
 
 UsageBand BandForPercent(int64_t percent);
+// The band's lower bound in percent: 0, 92, 95 or 97.
+int BandFloor(UsageBand band);
 // The band's name as the operators publish it, in UTF-8 (e.g. "安定的").
 const char* BandName(UsageBand band);
 // The band's colour as 0xRRGGBB: green, yellow, orange, red.
