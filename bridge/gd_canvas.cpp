@@ -69,12 +69,10 @@ GdCanvas::GdCanvas(int width, int height, std::string fontFile, uint32_t backgro
 
 int GdCanvas::Scaled(double v) const { return static_cast<int>(std::lround(v * kSupersample)); }
 
-int GdCanvas::ShapeColour(uint32_t rgb) const { return TrueColour(rgb); }
-
 void GdCanvas::FillRect(double x0, double y0, double x1, double y1, uint32_t rgb) {
   if (x1 <= x0 || y1 <= y0) return;
   gdImageFilledRectangle(shapes_.get(), Scaled(x0), Scaled(y0), Scaled(x1) - 1, Scaled(y1) - 1,
-                         ShapeColour(rgb));
+                         TrueColour(rgb));
 }
 
 void GdCanvas::FillRoundedRect(double x0, double y0, double x1, double y1, double radius,
@@ -94,12 +92,12 @@ void GdCanvas::FillPolygon(const std::vector<Point>& points, uint32_t rgb) {
   scaled.reserve(points.size());
   for (const Point& p : points) scaled.push_back(gdPoint{Scaled(p.x), Scaled(p.y)});
   gdImageFilledPolygon(shapes_.get(), scaled.data(), static_cast<int>(scaled.size()),
-                       ShapeColour(rgb));
+                       TrueColour(rgb));
 }
 
 void GdCanvas::FillCircle(double cx, double cy, double radius, uint32_t rgb) {
   const int diameter = Scaled(2 * radius);
-  gdImageFilledEllipse(shapes_.get(), Scaled(cx), Scaled(cy), diameter, diameter, ShapeColour(rgb));
+  gdImageFilledEllipse(shapes_.get(), Scaled(cx), Scaled(cy), diameter, diameter, TrueColour(rgb));
 }
 
 void GdCanvas::Polyline(const std::vector<Point>& points, double width, uint32_t rgb) {

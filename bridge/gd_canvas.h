@@ -67,7 +67,6 @@ class GdCanvas {
   };
 
   int Scaled(double v) const;
-  int ShapeColour(uint32_t rgb) const;
   GdImage Flatten() const;
 
   int width_;
