@@ -9,7 +9,6 @@
 #include <chrono>
 #include <thread>
 
-#include "host/base64.h"
 #include "support/http_client.h"
 #include "support/operator_csv.h"
 #include "support/test_bridge.h"
@@ -23,8 +22,7 @@ using gwtest::TestBridge;
 using testing::HasSubstr;
 
 std::string BasicHeader(const std::string& name, const std::string& pair) {
-  std::string encoded = gwhost::EncodeBase64(pair);
-  return name + ": Basic " + encoded.substr(0, encoded.find('\r'));
+  return name + ": " + gwtest::BasicCredentials(pair);
 }
 
 class FrontTest : public testing::Test {

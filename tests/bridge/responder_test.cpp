@@ -7,13 +7,14 @@
 
 #include "bridge/documents.h"
 #include "bridge/japan_time.h"
-#include "host/base64.h"
+#include "support/http_client.h"
 #include "support/sample_day.h"
 #include "text/text_regex.h"
 
 namespace {
 
 using namespace gw::bridge;
+using gwtest::BasicCredentials;
 using testing::HasSubstr;
 
 std::shared_ptr<const Snapshot> SampleSnapshot() {
@@ -29,11 +30,6 @@ std::array<int32_t, 6> PluginFields(const std::string& body) {
   const char16_t* names[] = {u"usage", u"capacity", u"year", u"month", u"day", u"hour"};
   for (size_t i = 0; i < 6; ++i) out[i] = regex.GetFieldNumber(text, names[i]);
   return out;
-}
-
-std::string Basic(const std::string& pair) {
-  std::string encoded = gwhost::EncodeBase64(pair);
-  return "Basic " + encoded.substr(0, encoded.find('\r'));
 }
 
 TEST(LatestJson, ThePluginsFieldReaderGetsTheSixNumbers) {
@@ -143,21 +139,21 @@ TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {
   EXPECT_EQ(Answer({"GET", "/nothing"}, snapshot, 0, &guarded).answer().status, 401) << "paths are not revealed";
   EXPECT_EQ(Answer({"GET", "/healthz"}, snapshot, 0, &guarded).answer().status, 200);
 
-  const std::string good = Basic("office:s3cret:pw");
+  const std::string good = BasicCredentials("office:s3cret:pw");
   EXPECT_EQ(Answer({"GET", "http://x/latest.json", "", good}, snapshot, 0, &guarded).answer().status, 200);
   EXPECT_EQ(Answer({"GET", "/latest.json", good}, snapshot, 0, &guarded).answer().status, 200);
-  EXPECT_EQ(Answer({"GET", "http://x/latest.json", "", Basic("office:s3cret:p")}, snapshot, 0, &guarded)
+  EXPECT_EQ(Answer({"GET", "http://x/latest.json", "", BasicCredentials("office:s3cret:p")}, snapshot, 0, &guarded)
                 .answer().status, 407);
 }
 
 TEST(Login, AcceptsOnlyTheExactPairInEitherEncoding) {
   Login login("事務所", "パスワード");
-  EXPECT_TRUE(login.Accepts(Basic("事務所:パスワード")));
-  EXPECT_TRUE(login.Accepts("  basic  " + Basic(gw::WideToCp932(u"事務所:パスワード")).substr(6)))
+  EXPECT_TRUE(login.Accepts(BasicCredentials("事務所:パスワード")));
+  EXPECT_TRUE(login.Accepts("  basic  " + BasicCredentials(gw::WideToCp932(u"事務所:パスワード")).substr(6)))
       << "the plug-in sends its settings in CP932";
-  EXPECT_FALSE(login.Accepts(Basic("事務所:パスワー")));
-  EXPECT_FALSE(login.Accepts(Basic("事務所:パスワードx")));
-  EXPECT_FALSE(login.Accepts("Digest " + Basic("事務所:パスワード").substr(6)));
+  EXPECT_FALSE(login.Accepts(BasicCredentials("事務所:パスワー")));
+  EXPECT_FALSE(login.Accepts(BasicCredentials("事務所:パスワードx")));
+  EXPECT_FALSE(login.Accepts("Digest " + BasicCredentials("事務所:パスワード").substr(6)));
   EXPECT_FALSE(login.Accepts(""));
   EXPECT_FALSE(login.Accepts("Basic"));
 }

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "host/base64.h"
+
 namespace gwtest {
 namespace {
 
@@ -71,6 +73,12 @@ HttpAnswer Connection::Receive(bool head) {
   answer.body = pending_.substr(0, length);
   pending_.erase(0, answer.body.size());
   return answer;
+}
+
+std::string BasicCredentials(const std::string& pair) {
+  // The host's converter breaks lines for mail; a header takes one line.
+  const std::string encoded = gwhost::EncodeBase64(pair);
+  return "Basic " + encoded.substr(0, encoded.find('\r'));
 }
 
 HttpAnswer Get(int port, const std::string& target, const std::vector<std::string>& headers) {

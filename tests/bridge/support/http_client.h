@@ -34,6 +34,9 @@ class Connection {
   std::string pending_;  // bytes read past the last answer
 };
 
+// "Basic <base64 of user:password>", as a client sends a login.
+std::string BasicCredentials(const std::string& pair);
+
 // One request on a new connection: GET `target` with these header lines.
 HttpAnswer Get(int port, const std::string& target, const std::vector<std::string>& headers = {});
 
