@@ -2,7 +2,6 @@
 // Windows system: CP932 unless GRIDWREN_CODEPAGE names another iconv code set.
 #include "base/codepage.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -16,43 +15,24 @@ const char* AnsiCodeSet() {
   return (name && *name) ? name : "CP932";
 }
 
-// One converter per conversion, from the pool: an iconv_t is not safe to
-// share between threads, and opening one afresh for every text would load
-// the code page's module again each time.
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : pooled_(to, from), cd_(pooled_.get()) {
-    if (!pooled_.ok()) throw std::runtime_error("iconv_open");
+// Converts as much as possible. On an unconvertible sequence, writes
+// `replacement` and skips `skip` input bytes, as the Win32 converters do.
+// The converter comes from the pool: an iconv_t is not safe to share
+// between threads, and opening one afresh for every text would load the
+// code page's module again each time.
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
+                    size_t skip) {
+  PooledIconv cv(to, from);
+  if (!cv.ok()) throw std::runtime_error("iconv_open");
+  std::string out;
+  while (!cv.Convert(&in, &out)) {
+    // An unconvertible sequence, or one cut off at the end of the input.
+    out.append(replacement);
+    in.remove_prefix(skip < in.size() ? skip : in.size());
+    cv.Reset();
   }
-
-  // Converts as much as possible. On an unconvertible sequence, writes
-  // `replacement` and skips `skip` input bytes, as the Win32 converters do.
-  std::string Convert(std::string_view in, std::string_view replacement, size_t skip) {
-    std::string out;
-    char buffer[4096];
-    char* src = const_cast<char*>(in.data());
-    size_t left = in.size();
-    while (left > 0) {
-      char* dst = buffer;
-      size_t room = sizeof buffer;
-      size_t rc = iconv(cd_, &src, &left, &dst, &room);
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      if (rc != static_cast<size_t>(-1)) continue;
-      if (errno == E2BIG) continue;
-      // EILSEQ, or EINVAL for a sequence cut off at the end of the input.
-      out.append(replacement);
-      size_t n = skip < left ? skip : left;
-      src += n;
-      left -= n;
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    }
-    return out;
-  }
-
- private:
-  PooledIconv pooled_;
-  iconv_t cd_;
-};
+  return out;
+}
 
 std::u16string FromUtf16Bytes(const std::string& bytes) {
   std::u16string out(bytes.size() / 2, u'\0');
@@ -75,15 +55,13 @@ std::string ToUtf16Bytes(WideView wide) {
 const std::string kReplacementUtf16{"\xFD\xFF", 2};
 
 WideString ToWide(const char* codeSet, std::string_view narrow) {
-  Iconv cv("UTF-16LE", codeSet);
-  return FromUtf16Bytes(cv.Convert(narrow, kReplacementUtf16, 1));
+  return FromUtf16Bytes(Convert("UTF-16LE", codeSet, narrow, kReplacementUtf16, 1));
 }
 
 std::string ToNarrow(const char* codeSet, WideView wide) {
-  Iconv cv(codeSet, "UTF-16LE");
   // A lone surrogate or an unmappable character is one UTF-16 unit (2 bytes)
   // or a pair (4 bytes); skipping 2 bytes at a time yields one "?" per unit.
-  return cv.Convert(ToUtf16Bytes(wide), "?", 2);
+  return Convert(codeSet, "UTF-16LE", ToUtf16Bytes(wide), "?", 2);
 }
 
 }  // namespace
@@ -114,13 +92,11 @@ HResult WideToNarrowNoThrow(WideView wide, std::string* out) noexcept {
 }
 
 WideString Utf8ToWide(std::string_view utf8) {
-  Iconv cv("UTF-16LE", "UTF-8");
-  return FromUtf16Bytes(cv.Convert(utf8, kReplacementUtf16, 1));
+  return FromUtf16Bytes(Convert("UTF-16LE", "UTF-8", utf8, kReplacementUtf16, 1));
 }
 
 std::string WideToUtf8(WideView wide) {
-  Iconv cv("UTF-8", "UTF-16LE");
-  return cv.Convert(ToUtf16Bytes(wide), "\xEF\xBF\xBD", 2);
+  return Convert("UTF-8", "UTF-16LE", ToUtf16Bytes(wide), "\xEF\xBF\xBD", 2);
 }
 
 }  // namespace gw

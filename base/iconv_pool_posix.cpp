@@ -1,5 +1,6 @@
 #include "base/iconv_pool_posix.h"
 
+#include <cerrno>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -52,12 +53,37 @@ PooledIconv::PooledIconv(const char* to, const char* from)
 
 PooledIconv::~PooledIconv() {
   if (!ok()) return;
-  iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  Reset();
   try {
     Idle().Give(std::move(key_), cd_);
   } catch (...) {
     iconv_close(cd_);  // no memory to keep it: close it instead
   }
+}
+
+bool PooledIconv::Convert(std::string_view* in, std::string* out) {
+  char* src = const_cast<char*>(in->data());
+  size_t left = in->size();
+  while (left > 0) {
+    char buffer[4096];
+    char* dst = buffer;
+    size_t room = sizeof buffer;
+    size_t rc = iconv(cd_, &src, &left, &dst, &room);
+    out->append(buffer, static_cast<size_t>(dst - buffer));
+    if (rc == static_cast<size_t>(-1) && errno != E2BIG) break;
+  }
+  in->remove_prefix(in->size() - left);
+  return left == 0;
+}
+
+void PooledIconv::Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
+void PooledIconv::Finish(std::string* out) {
+  char buffer[16];
+  char* dst = buffer;
+  size_t room = sizeof buffer;
+  iconv(cd_, nullptr, nullptr, &dst, &room);
+  out->append(buffer, static_cast<size_t>(dst - buffer));
 }
 
 }  // namespace gw

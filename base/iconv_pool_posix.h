@@ -8,6 +8,7 @@
 #include <iconv.h>
 
 #include <string>
+#include <string_view>
 
 namespace gw {
 
@@ -22,7 +23,17 @@ class PooledIconv {
   PooledIconv& operator=(const PooledIconv&) = delete;
 
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
+
+  // Converts `*in` onto the end of `*out` until the input ends, or until a
+  // sequence that the target cannot take (or one cut off at the end of the
+  // input); `*in` is then left starting at that sequence. True when the
+  // whole input was converted.
+  bool Convert(std::string_view* in, std::string* out);
+  // Forgets a half-read sequence, as after a failed conversion.
+  void Reset();
+  // Writes what brings the output back to its initial shift state (for
+  // ISO-2022-JP: back to ASCII).
+  void Finish(std::string* out);
 
  private:
   std::string key_;

@@ -1,7 +1,6 @@
 #include "host/mail_charset.h"
 
 #include <cctype>
-#include <cerrno>
 
 #include "base/iconv_pool_posix.h"
 
@@ -9,47 +8,6 @@ namespace gwhost {
 namespace {
 
 constexpr char16_t kGeta = u'\u3013';
-
-// A converter from the pool: a mail converts many short pieces, and
-// ISO-2022-JP alone takes four modules to load.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : pooled_(to, from), cd_(pooled_.get()) {}
-  bool ok() const { return pooled_.ok(); }
-
-  // Converts `in` whole. Returns false at the first sequence that the target
-  // cannot take; `*used` then tells how far the input was consumed.
-  bool Feed(std::string_view in, std::string* out, size_t* used) {
-    char* src = const_cast<char*>(in.data());
-    size_t left = in.size();
-    while (left > 0) {
-      char buffer[1024];
-      char* dst = buffer;
-      size_t room = sizeof buffer;
-      size_t rc = iconv(cd_, &src, &left, &dst, &room);
-      out->append(buffer, static_cast<size_t>(dst - buffer));
-      if (rc == static_cast<size_t>(-1) && errno != E2BIG) break;
-    }
-    *used = in.size() - left;
-    return left == 0;
-  }
-
-  // Forgets a half-read sequence after a failure.
-  void Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
-
-  // Back to the initial shift state (for ISO-2022-JP: to ASCII).
-  void Finish(std::string* out) {
-    char buffer[16];
-    char* dst = buffer;
-    size_t room = sizeof buffer;
-    iconv(cd_, nullptr, nullptr, &dst, &room);
-    out->append(buffer, static_cast<size_t>(dst - buffer));
-  }
-
- private:
-  gw::PooledIconv pooled_;
-  iconv_t cd_;
-};
 
 // Half-width katakana U+FF61..U+FF9F as full-width characters.
 const char16_t kWideKana[] =
@@ -119,18 +77,19 @@ bool IsAscii(std::string_view bytes) {
 std::string ToIso2022Jp(gw::WideView line) {
   const std::string utf8 = gw::WideToUtf8(Normalise(line));
   static const std::string geta = gw::WideToUtf8(gw::WideView(&kGeta, 1));
-  Converter cv("ISO-2022-JP", "UTF-8");
+  // A converter from the pool: a mail converts many short pieces, and
+  // ISO-2022-JP alone takes four modules to load.
+  gw::PooledIconv cv("ISO-2022-JP", "UTF-8");
   std::string out;
   if (!cv.ok()) return out;
   std::string_view rest(utf8);
-  size_t used = 0;
-  while (!cv.Feed(rest, &out, &used)) {
-    // The character at `used` has no place in ISO-2022-JP; the same
-    // converter writes the geta mark, so the shift state stays right.
-    size_t skip = Utf8Length(static_cast<unsigned char>(rest[used]));
-    rest.remove_prefix(used + (skip < rest.size() - used ? skip : rest.size() - used));
-    size_t ignored = 0;
-    cv.Feed(geta, &out, &ignored);
+  while (!cv.Convert(&rest, &out)) {
+    // The character that `rest` starts with has no place in ISO-2022-JP;
+    // the same converter writes the geta mark, so the shift state stays right.
+    size_t skip = Utf8Length(static_cast<unsigned char>(rest[0]));
+    rest.remove_prefix(skip < rest.size() ? skip : rest.size());
+    std::string_view mark(geta);
+    cv.Convert(&mark, &out);
   }
   cv.Finish(&out);
   return out;
@@ -140,14 +99,13 @@ std::string CharsetToUtf8(std::string_view bytes, const std::string& charset) {
   std::string name;
   for (char c : charset) name.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
   if (name.empty() || name == "US-ASCII") name = "UTF-8";
-  Converter cv("UTF-8", name.c_str());
-  Converter fallback("UTF-8", "UTF-8");
-  Converter& use = cv.ok() ? cv : fallback;
+  gw::PooledIconv cv("UTF-8", name.c_str());
+  gw::PooledIconv fallback("UTF-8", "UTF-8");
+  gw::PooledIconv& use = cv.ok() ? cv : fallback;
   std::string out;
-  size_t used = 0;
-  while (!use.Feed(bytes, &out, &used)) {
+  while (!use.Convert(&bytes, &out)) {
     out += "\xEF\xBF\xBD";
-    bytes.remove_prefix(used + 1);
+    bytes.remove_prefix(1);
     use.Reset();
   }
   use.Finish(&out);

@@ -58,11 +58,9 @@ bridge_pid=$!
 pids+=($bridge_pid)
 wait_file "$work/bridge.port" "gridwren-bridge"
 port=$(cat "$work/bridge.port")
-for _ in $(seq 200); do
-  [ "$(curl -s --noproxy '*' -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/healthz")" = 200 ] && break
-  sleep 0.05
-done
-if [ "$(curl -s --noproxy '*' -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/healthz")" != 200 ]; then
+healthy() { [ "$(curl -s --noproxy '*' -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/healthz")" = 200 ]; }
+for _ in $(seq 200); do healthy && break; sleep 0.05; done
+if ! healthy; then
   echo "demo: the bridge holds no reading; its log:" >&2; cat "$work/bridge.log" >&2; exit 1
 fi
 echo "gridwren-bridge: 127.0.0.1:$port"

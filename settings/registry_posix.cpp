@@ -23,6 +23,9 @@ const char* const kSchema =
     " path TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE,"
     " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(path, name));";
 
+// Asked when a key is opened and before its values are listed.
+const char* const kKeyExists = "SELECT 1 FROM registry_keys WHERE path=?1";
+
 class Database {
  public:
   Database(const std::string& file, int flags) {
@@ -197,7 +200,7 @@ class Connection {
   pid_t owner_;
   Database db_;
   // Declared after the database, so that they are finalized before it closes.
-  Prepared keyExists_{db_.get(), "SELECT 1 FROM registry_keys WHERE path=?1"};
+  Prepared keyExists_{db_.get(), kKeyExists};
   Prepared querySize_{db_.get(), "SELECT length(data) FROM registry_values WHERE path=?1 AND name=?2"};
   Prepared read_{db_.get(), "SELECT data FROM registry_values WHERE path=?1 AND name=?2"};
   // One statement, so the write is atomic, and it lands only while the key
@@ -246,7 +249,6 @@ class SqliteRegistryKey final : public RegistryKey {
     const std::string utf8 = WideToUtf8(name);
     std::lock_guard<std::mutex> hold(connection_->mutex);
     Statement q(connection_->write());
-    if (!q.ok()) return HResultFromSqlite(sqlite3_errcode(connection_->db()));
     q.Text(1, path_).Text(2, utf8).Int(3, type).Blob(4, data, size);
     int rc = q.Step();
     if (rc != SQLITE_DONE) return HResultFromSqlite(rc);
@@ -260,7 +262,7 @@ class SqliteRegistryKey final : public RegistryKey {
 };
 
 bool KeyExists(sqlite3* db, const std::string& path) {
-  Statement q(db, "SELECT 1 FROM registry_keys WHERE path=?1");
+  Statement q(db, kKeyExists);
   q.Text(1, path);
   return q.Step() == SQLITE_ROW;
 }
