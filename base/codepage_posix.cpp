@@ -72,23 +72,17 @@ WideString Cp932ToWide(std::string_view cp932) { return ToWide("CP932", cp932); 
 std::string WideToCp932(WideView wide) { return ToNarrow("CP932", wide); }
 
 HResult NarrowToWideNoThrow(std::string_view narrow, WideString* out) noexcept {
-  try {
-    WideString wide = NarrowToWide(narrow);
-    *out = std::move(wide);
+  return HResultOf([&] {
+    *out = NarrowToWide(narrow);
     return kSOk;
-  } catch (...) {
-    return HResultFromCaught();
-  }
+  });
 }
 
 HResult WideToNarrowNoThrow(WideView wide, std::string* out) noexcept {
-  try {
-    std::string narrow = WideToNarrow(wide);
-    *out = std::move(narrow);
+  return HResultOf([&] {
+    *out = WideToNarrow(wide);
     return kSOk;
-  } catch (...) {
-    return HResultFromCaught();
-  }
+  });
 }
 
 WideString Utf8ToWide(std::string_view utf8) {

@@ -55,15 +55,6 @@ std::string ToNarrow(UINT codePage, WideView wide) {
   return out;
 }
 
-template <typename Convert>
-HResult NoThrow(Convert convert) noexcept {
-  try {
-    return convert();
-  } catch (...) {
-    return HResultFromCaught();
-  }
-}
-
 }  // namespace
 
 WideString NarrowToWide(std::string_view narrow) { return ToWide(CP_ACP, narrow); }
@@ -74,11 +65,11 @@ WideString Cp932ToWide(std::string_view cp932) { return ToWide(932, cp932); }
 std::string WideToCp932(WideView wide) { return ToNarrow(932, wide); }
 
 HResult NarrowToWideNoThrow(std::string_view narrow, WideString* out) noexcept {
-  return NoThrow([&] { return ToWide(CP_ACP, narrow, out); });
+  return HResultOf([&] { return ToWide(CP_ACP, narrow, out); });
 }
 
 HResult WideToNarrowNoThrow(WideView wide, std::string* out) noexcept {
-  return NoThrow([&] { return ToNarrow(CP_ACP, wide, out); });
+  return HResultOf([&] { return ToNarrow(CP_ACP, wide, out); });
 }
 
 }  // namespace gw

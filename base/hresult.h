@@ -51,4 +51,15 @@ inline void ThrowIfFailed(HResult hr) {
 // anything else E_FAIL.
 HResult HResultFromCaught() noexcept;
 
+// Runs `work`, which returns a result code, with whatever it raises turned
+// into a code as well: the boundary of every operation that must not throw.
+template <typename Work>
+HResult HResultOf(Work work) noexcept {
+  try {
+    return work();
+  } catch (...) {
+    return HResultFromCaught();
+  }
+}
+
 }  // namespace gw

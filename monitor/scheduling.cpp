@@ -66,6 +66,11 @@ bool StopChecksForExit(int waitMs) noexcept {
   return WaitForRunningChecks(waitMs);
 }
 
+void ClearExitState() noexcept {
+  SetHostExiting(false);
+  SetDownloadsAborted(false);
+}
+
 void OnEveryMinute() noexcept {
   const SettingsStore* settings = Settings();
   if (settings == nullptr) return;

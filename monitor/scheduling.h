@@ -25,6 +25,10 @@ constexpr int kExitWaitMs = 5000;
 // true when none is left running.
 bool StopChecksForExit(int waitMs = kExitWaitMs) noexcept;
 
+// Undoes StopChecksForExit: checks and downloads run again. The exit's state
+// outlives an unload, so every load starts with this.
+void ClearExitState() noexcept;
+
 // The host's minute tick: every TUInterval-th tick starts a detached check.
 void OnEveryMinute() noexcept;
 

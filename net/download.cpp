@@ -42,11 +42,7 @@ std::optional<ProxyCredentials> ReadProxyCredentials(const SettingsStore& settin
 HResult DownloadToFile(WideView url, const WideString& path, const SettingsStore& settings) noexcept {
   // After the host's exit has begun, nothing is sent any more.
   if (DownloadsAborted()) return kEDownloadCancelled;
-  try {
-    return Download(url, path, settings);
-  } catch (...) {
-    return HResultFromCaught();
-  }
+  return HResultOf([&] { return Download(url, path, settings); });
 }
 
 }  // namespace gw

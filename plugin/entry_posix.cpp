@@ -12,7 +12,7 @@ namespace {
 
 // As long as one download may take at most, its deadline; a check that
 // outlasts it is cancelled.
-constexpr int kUnloadGraceMs = 120000;
+constexpr int kUnloadGraceMs = gw::kDownloadDeadlineSeconds * 1000;
 
 // Checks still running finish first: they use the lock and the settings
 // store that detach destroys. A check that a server keeps alive with a byte

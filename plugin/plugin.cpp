@@ -2,7 +2,6 @@
 
 #include "monitor/scheduling.h"
 #include "hostapi/host_calls.h"
-#include "net/download.h"
 #include "settings/defaults.h"
 
 namespace gw {
@@ -11,8 +10,7 @@ namespace {
 bool Attach() {
   // A library that the system kept mapped after an unload starts again from
   // a clean state when it is loaded anew, an earlier exit included.
-  SetHostExiting(false);
-  SetDownloadsAborted(false);
+  ClearExitState();
   CreateCheckLock();
   // The lock stays when binding fails; the library is then not loaded.
   if (!BindHostApi()) return false;

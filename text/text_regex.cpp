@@ -79,7 +79,7 @@ int32_t TextRegex::GetFieldNumber(WideView feed, WideView name) const {
 
 HResult TextRegex::ReplaceTextNoThrow(WideView text, WideView placeholder, WideView replacement,
                                       WideString* result) const {
-  try {
+  return HResultOf([&] {
     if (text.empty()) {
       result->clear();
       return kSOk;
@@ -93,18 +93,12 @@ HResult TextRegex::ReplaceTextNoThrow(WideView text, WideView placeholder, WideV
     std::optional<Regex> re = Regex::Compile(placeholder);
     if (!re) return kEInvalidArg;
     return ReplaceAll(*re, text, replacement, result) ? kSOk : kEOutOfMemory;
-  } catch (...) {
-    return HResultFromCaught();
-  }
+  });
 }
 
 HResult TextRegex::ReplaceNumberNoThrow(WideView text, WideView placeholder, int32_t value,
                                         WideString* result) const {
-  try {
-    return ReplaceTextNoThrow(text, placeholder, Decimal(value), result);
-  } catch (...) {
-    return HResultFromCaught();
-  }
+  return HResultOf([&] { return ReplaceTextNoThrow(text, placeholder, Decimal(value), result); });
 }
 
 WideString TextRegex::ReplaceText(WideView text, WideView placeholder, WideView replacement) const {

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/thread.h"
-#include "net/download.h"
 #include "plugin/plugin.h"
 #include "settings/defaults.h"
 #include "support/fake_host.h"
@@ -65,8 +64,7 @@ class SchedulingTest : public ::testing::Test {
     gw::WaitForWorkerThreads();
     gw::PluginEntry(nullptr, gw::kProcessDetach, false);
     // The exit's state outlives the detach; the next load would clear it.
-    gw::SetHostExiting(false);
-    gw::SetDownloadsAborted(false);
+    gw::ClearExitState();
   }
 
   const gw::SettingsStore& Store() { return *gw::Settings(); }

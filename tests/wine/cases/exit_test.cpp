@@ -36,12 +36,8 @@ bool WaitUntilWaiting() {
 }  // namespace
 
 void CaseExitDuringCheck(TestEnv&) {
-  uint16_t port = FeedServerPort(kSlowFeedPortVariable);
-  HMODULE plugin = StartPluginOffline();
-  InstallXhrDouble({XhrClass::kFull, XhrClass::kWines, XhrClass::kWines, XhrClass::kWines});
-  PresetOnline(port);
-  TickMinute(plugin);
-  Require(WaitForSingleObject(XhrSendBegun(), 10000) == WAIT_OBJECT_0, "the check never sent its first request");
+  uint16_t port = 0;
+  HMODULE plugin = StartCheckOnSlowFeed(&port);
   // The exit comes while the plug-in waits for the answer.
   Require(WaitUntilWaiting(), "the check did not wait for its answer");
   const size_t tempFilesAtExit = HostSnapshot().tempFiles.size();

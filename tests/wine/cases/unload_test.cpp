@@ -12,10 +12,9 @@
 namespace gwtest {
 namespace {
 
-// The thread that runs the check, found once it is inside its first
-// download, which the slow server holds for 3 s.
+// The thread that runs the check, once it is inside its first download,
+// which the slow server holds for 3 s.
 HANDLE CheckThreadInDownload() {
-  Require(WaitForSingleObject(XhrSendBegun(), 10000) == WAIT_OBJECT_0, "the check never sent its first request");
   XhrRecord xhr = XhrSnapshot();
   Require(!xhr.objects.empty() && xhr.objects[0].sendThread != 0, "no thread recorded for the first request");
   HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, xhr.objects[0].sendThread);
@@ -26,11 +25,7 @@ HANDLE CheckThreadInDownload() {
 }  // namespace
 
 void CaseUnloadDuringCheck(TestEnv&) {
-  uint16_t port = FeedServerPort(kSlowFeedPortVariable);
-  HMODULE plugin = StartPluginOffline();
-  InstallXhrDouble({XhrClass::kFull, XhrClass::kWines, XhrClass::kWines, XhrClass::kWines});
-  PresetOnline(port);
-  TickMinute(plugin);
+  HMODULE plugin = StartCheckOnSlowFeed();
   HANDLE check = CheckThreadInDownload();
 
   Require(FreeLibrary(plugin), "FreeLibrary failed: error " + std::to_string(GetLastError()));

@@ -7,6 +7,7 @@
 #include "harness/plugin_threads.h"
 #include "harness/settings_key.h"
 #include "harness/test_case.h"
+#include "harness/xhr_double.h"
 #include "host/base64.h"
 #include "host/test_host.h"
 
@@ -46,6 +47,17 @@ HMODULE StartPluginOffline() {
   PresetOffline();
   reinterpret_cast<Callback>(RequireExport(plugin, "BKC_OnStart"))();
   WaitForPluginThreads(plugin);
+  return plugin;
+}
+
+HMODULE StartCheckOnSlowFeed(uint16_t* port) {
+  const uint16_t slow = FeedServerPort(kSlowFeedPortVariable);
+  if (port) *port = slow;
+  HMODULE plugin = StartPluginOffline();
+  InstallXhrDouble({XhrClass::kFull, XhrClass::kWines, XhrClass::kWines, XhrClass::kWines});
+  PresetOnline(slow);
+  TickMinute(plugin);
+  Require(WaitForSingleObject(XhrSendBegun(), 10000) == WAIT_OBJECT_0, "the check never sent its first request");
   return plugin;
 }
 

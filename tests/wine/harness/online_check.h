@@ -59,6 +59,12 @@ void PresetOnline(uint16_t port, bool withProxy = true);
 // One minute tick of the host.
 void TickMinute(HMODULE plugin);
 
+// Starts the plug-in offline, then a periodic check against the slow server
+// (its port in `*port` unless null) through the full double of the newest
+// ServerXMLHTTP class, and returns once that check has sent its first
+// request: the feed's, which the server holds for 3 s.
+HMODULE StartCheckOnSlowFeed(uint16_t* port = nullptr);
+
 uint32_t ReadDwordSetting(const std::wstring& name);
 
 // The temporary files the host handed out that still exist.

@@ -1,7 +1,7 @@
 // A stand-in for MSXML's ServerXMLHTTP, so that the plug-in's real download
 // code runs end to end under Wine, whose own ServerXMLHTTP classes lack
 // IServerXMLHTTPRequest2. It records every call the plug-in makes on it and
-// performs the GET itself, through the proxy the plug-in names (GetThroughProxy:
+// performs the GET itself, through the proxy the plug-in names (ProxyExchange:
 // a local proxy only).
 //
 // Wine's COM finds a class registered with CoRegisterClassObject only in
