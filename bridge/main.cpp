@@ -11,17 +11,17 @@
 #include <stdexcept>
 #include <thread>
 
-#include "bridge/cache.h"
-#include "bridge/chart.h"
-#include "bridge/event_log.h"
-#include "bridge/front.h"
-#include "bridge/japan_time.h"
-#include "bridge/login.h"
-#include "bridge/metrics.h"
+#include "bridge/cache/cache.h"
+#include "bridge/charts/chart.h"
+#include "bridge/log/event_log.h"
+#include "bridge/serving/front.h"
+#include "bridge/reading/japan_time.h"
+#include "bridge/serving/login.h"
+#include "bridge/cache/metrics.h"
 #include "bridge/options.h"
-#include "bridge/poller.h"
-#include "bridge/responder.h"
-#include "bridge/upstream.h"
+#include "bridge/upstream/poller.h"
+#include "bridge/serving/responder.h"
+#include "bridge/upstream/upstream.h"
 
 namespace gw::bridge {
 namespace {

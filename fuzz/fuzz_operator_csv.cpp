@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "bridge/operator_file.h"
+#include "bridge/reading/operator_file.h"
 
 namespace {
 

@@ -4,14 +4,12 @@
 
 #include <string>
 
+#include "base/base64.h"
+
 namespace gwhost {
 
-std::string EncodeBase64(const std::string& bytes);
-
-// Skips every character outside the alphabet (line breaks, blanks, stray
-// bytes) and stops at the first "=". False when what remains cannot be
-// Base64: a lone trailing character that makes no whole byte.
-bool DecodeBase64(const std::string& text, std::string* bytes);
+using gw::DecodeBase64;
+using gw::EncodeBase64;
 
 // The host function's work: reads `input`, writes `output`. Returns 0, or a
 // negative code when a file cannot be read or written or the input is not

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Checks that every folder of the plug-in uses only the folders beneath it.
+"""Checks that every folder of the plug-in, and of the bridge, uses only the
+folders beneath it.
 
 The floors, lowest first. A file may include headers of its own folder and of
 any lower floor; an include that reaches up (or sideways, between two folders
@@ -19,31 +20,53 @@ FLOORS = [
     ["dialog"],
     ["plugin"],
 ]
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
+# The bridge's own folders, under bridge/. Its top (main.cpp, options) may
+# use any of them; they may use the plug-in's portable floors, never the
+# stand-in host.
+BRIDGE_FLOORS = [
+    ["bridge/log", "bridge/reading"],
+    ["bridge/charts"],
+    ["bridge/cache"],
+    ["bridge/upstream", "bridge/serving"],
+]
+INCLUDE = re.compile(r'^\s*#\s*include\s+"((?:bridge/)?[a-z_]+)/')
 
 
-def floor_of(folder):
-    for level, folders in enumerate(FLOORS):
+def floor_of(floors, folder):
+    for level, folders in enumerate(floors):
         if folder in folders:
             return level
     return None
 
 
+def includes(root, folder):
+    path = os.path.join(root, folder)
+    for name in sorted(os.listdir(path)):
+        if not name.endswith((".h", ".cpp", ".inc")):
+            continue
+        with open(os.path.join(path, name), encoding="utf-8") as source:
+            for number, line in enumerate(source, 1):
+                match = INCLUDE.match(line)
+                if match and match.group(1) != folder:
+                    yield f"{folder}/{name}:{number}", match.group(1)
+
+
 def violations(root):
     for folders in FLOORS:
         for folder in folders:
-            path = os.path.join(root, folder)
-            for name in sorted(os.listdir(path)):
-                if not name.endswith((".h", ".cpp", ".inc")):
+            for where, used in includes(root, folder):
+                level = floor_of(FLOORS, used)
+                if used.startswith("bridge") or (level is not None and level >= floor_of(FLOORS, folder)):
+                    yield f"{where}: uses {used}/, which is not beneath {folder}/"
+    for folders in BRIDGE_FLOORS:
+        for folder in folders:
+            for where, used in includes(root, folder):
+                if used == "host":
+                    yield f"{where}: uses host/, the stand-in mail client"
                     continue
-                with open(os.path.join(path, name), encoding="utf-8") as source:
-                    for number, line in enumerate(source, 1):
-                        match = INCLUDE.match(line)
-                        if not match or match.group(1) == folder:
-                            continue
-                        used = floor_of(match.group(1))
-                        if used is not None and used >= floor_of(folder):
-                            yield f"{folder}/{name}:{number}: uses {match.group(1)}/, which is not beneath {folder}/"
+                level = floor_of(BRIDGE_FLOORS, used)
+                if used == "bridge" or (level is not None and level >= floor_of(BRIDGE_FLOORS, folder)):
+                    yield f"{where}: uses {used}/, which is not beneath {folder}/"
 
 
 def main():

@@ -1,4 +1,4 @@
-#include "bridge/chart_palette.h"
+#include "bridge/charts/chart_palette.h"
 
 #include <gtest/gtest.h>
 

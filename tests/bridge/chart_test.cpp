@@ -1,4 +1,4 @@
-#include "bridge/chart.h"
+#include "bridge/charts/chart.h"
 
 #include <gd.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "bridge/chart_layout.h"
+#include "bridge/charts/chart_layout.h"
 #include "support/sample_day.h"
 
 namespace gw::bridge {

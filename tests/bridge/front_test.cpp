@@ -1,7 +1,7 @@
 // The HTTP front over real sockets on 127.0.0.1: refusals, the login, the
 // bounds on headers, idle and slow clients and open connections, and the
 // no-reading and stale answers as clients receive them.
-#include "bridge/front.h"
+#include "bridge/serving/front.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The operator-file reader on files built like the operator's: what it takes,
 // and every kind of file it must refuse whole.
-#include "bridge/operator_file.h"
+#include "bridge/reading/operator_file.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

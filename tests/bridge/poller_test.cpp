@@ -1,7 +1,7 @@
 // The poller against a local stand-in for the operator's server: one request
 // per refresh whatever the load, validators, and a held reading that only
 // ever moves forward and survives every bad file.
-#include "bridge/poller.h"
+#include "bridge/upstream/poller.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "bridge/documents.h"
+#include "bridge/cache/documents.h"
 #include "support/http_client.h"
 #include "support/operator_csv.h"
 #include "support/source_server.h"

@@ -1,12 +1,12 @@
 // What the bridge answers, decided without sockets: targets, refusals, the
 // login, staleness, and /latest.json as the plug-in's own reader sees it.
-#include "bridge/responder.h"
+#include "bridge/serving/responder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "bridge/documents.h"
-#include "bridge/japan_time.h"
+#include "bridge/cache/documents.h"
+#include "bridge/reading/japan_time.h"
 #include "support/http_client.h"
 #include "support/sample_day.h"
 #include "text/text_regex.h"

@@ -2,7 +2,7 @@
 // reading and its day without going through an operator file.
 #pragma once
 
-#include "bridge/figures.h"
+#include "bridge/reading/figures.h"
 
 namespace gwtest {
 

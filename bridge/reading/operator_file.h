@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/figures.h"
+#include "bridge/reading/figures.h"
 
 namespace gw::bridge {
 

@@ -1,11 +1,11 @@
-#include "bridge/login.h"
+#include "bridge/serving/login.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
 #include "base/codepage.h"
-#include "host/base64.h"
+#include "base/base64.h"
 
 namespace gw::bridge {
 namespace {
@@ -37,7 +37,7 @@ bool Login::Accepts(std::string_view value) const {
   value.remove_prefix(6);
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   std::string pair;
-  if (value.empty() || !gwhost::DecodeBase64(std::string(value), &pair)) return false;
+  if (value.empty() || !gw::DecodeBase64(std::string(value), &pair)) return false;
   // Every accepted form is compared, whichever matches, to keep the time
   // the same for every refusal.
   bool ok = false;

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string_view>
 
-#include "bridge/cache.h"
-#include "bridge/login.h"
-#include "bridge/metrics.h"
+#include "bridge/cache/cache.h"
+#include "bridge/serving/login.h"
+#include "bridge/cache/metrics.h"
 
 namespace gw::bridge {
 

@@ -1,4 +1,4 @@
-#include "bridge/chart_layout.h"
+#include "bridge/charts/chart_layout.h"
 
 #include <algorithm>
 #include <cstdio>

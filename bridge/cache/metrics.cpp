@@ -1,6 +1,6 @@
-#include "bridge/metrics.h"
+#include "bridge/cache/metrics.h"
 
-#include "bridge/cache.h"
+#include "bridge/cache/cache.h"
 
 namespace gw::bridge {
 

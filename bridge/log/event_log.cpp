@@ -1,4 +1,4 @@
-#include "bridge/event_log.h"
+#include "bridge/log/event_log.h"
 
 #include <sys/time.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "bridge/cache.h"
+#include "bridge/cache/cache.h"
 
 namespace gw::bridge {
 

@@ -1,11 +1,11 @@
-#include "bridge/operator_file.h"
+#include "bridge/reading/operator_file.h"
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "base/codepage.h"
-#include "bridge/text_cells.h"
+#include "bridge/reading/text_cells.h"
 
 namespace gw::bridge {
 namespace {

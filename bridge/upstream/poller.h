@@ -12,11 +12,11 @@
 #include <string_view>
 #include <thread>
 
-#include "bridge/cache.h"
-#include "bridge/chart.h"
-#include "bridge/japan_time.h"
-#include "bridge/metrics.h"
-#include "bridge/upstream.h"
+#include "bridge/cache/cache.h"
+#include "bridge/charts/chart.h"
+#include "bridge/reading/japan_time.h"
+#include "bridge/cache/metrics.h"
+#include "bridge/upstream/upstream.h"
 
 namespace gw::bridge {
 

@@ -1,4 +1,4 @@
-#include "bridge/text_cells.h"
+#include "bridge/reading/text_cells.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "bridge/cache.h"
+#include "bridge/cache/cache.h"
 
 namespace gw::bridge {
 

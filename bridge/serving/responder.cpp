@@ -1,6 +1,6 @@
-#include "bridge/responder.h"
+#include "bridge/serving/responder.h"
 
-#include "bridge/documents.h"
+#include "bridge/cache/documents.h"
 
 namespace gw::bridge {
 namespace {

@@ -1,4 +1,4 @@
-#include "bridge/front.h"
+#include "bridge/serving/front.h"
 
 #include <array>
 #include <boost/asio.hpp>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "bridge/event_log.h"
+#include "bridge/log/event_log.h"
 
 namespace gw::bridge {
 namespace {

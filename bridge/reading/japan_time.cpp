@@ -1,4 +1,4 @@
-#include "bridge/japan_time.h"
+#include "bridge/reading/japan_time.h"
 
 #include <chrono>
 #include <cstdio>

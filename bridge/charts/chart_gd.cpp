@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "bridge/chart.h"
-#include "bridge/chart_layout.h"
-#include "bridge/gd_canvas.h"
+#include "bridge/charts/chart.h"
+#include "bridge/charts/chart_layout.h"
+#include "bridge/charts/gd_canvas.h"
 
 namespace gw::bridge {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "bridge/cache.h"
-#include "bridge/japan_time.h"
-#include "bridge/metrics.h"
-#include "bridge/responder.h"
+#include "bridge/cache/cache.h"
+#include "bridge/reading/japan_time.h"
+#include "bridge/cache/metrics.h"
+#include "bridge/serving/responder.h"
 
 namespace gw::bridge {
 

@@ -1,11 +1,11 @@
-#include "bridge/poller.h"
+#include "bridge/upstream/poller.h"
 
 #include <cstdio>
 #include <exception>
 
-#include "bridge/documents.h"
-#include "bridge/event_log.h"
-#include "bridge/operator_file.h"
+#include "bridge/cache/documents.h"
+#include "bridge/log/event_log.h"
+#include "bridge/reading/operator_file.h"
 
 namespace gw::bridge {
 namespace {

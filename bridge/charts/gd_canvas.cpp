@@ -1,11 +1,11 @@
-#include "bridge/gd_canvas.h"
+#include "bridge/charts/gd_canvas.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <utility>
 
-#include "bridge/chart_palette.h"
+#include "bridge/charts/chart_palette.h"
 
 namespace gw::bridge {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/figures.h"
+#include "bridge/reading/figures.h"
 
 namespace gw::bridge {
 

@@ -1,8 +1,8 @@
-#include "bridge/documents.h"
+#include "bridge/cache/documents.h"
 
 #include <cstdio>
 
-#include "bridge/japan_time.h"
+#include "bridge/reading/japan_time.h"
 
 namespace gw::bridge {
 namespace {

@@ -1,4 +1,4 @@
-#include "bridge/upstream.h"
+#include "bridge/upstream/upstream.h"
 
 #include <curl/curl.h>
 
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "bridge/operator_file.h"
+#include "bridge/reading/operator_file.h"
 
 namespace gw::bridge {
 

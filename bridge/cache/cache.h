@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "bridge/figures.h"
+#include "bridge/reading/figures.h"
 
 namespace gw::bridge {
 
