@@ -1,6 +1,6 @@
 // The two graphs the bridge serves, drawn from a reading and its day. The
 // drawing sits behind this seam so that another platform can draw with its
-// own library; natively it is libgd with FreeType.
+// own library; natively it is libgd with FreeType, on Windows GDI+ and WIC.
 #pragma once
 
 #include <memory>
@@ -21,9 +21,9 @@ class ChartDrawer {
   virtual std::string DrawDay(const Reading& reading, const DayFigures& day) = 0;
 };
 
-// The platform's drawer, using the font file given (a Japanese TrueType or
-// OpenType font). Throws std::runtime_error naming the cause when the font
-// cannot be used.
-std::unique_ptr<ChartDrawer> MakeChartDrawer(const std::string& fontFile);
+// The drawer on the platform's canvas, using the font given: a Japanese
+// TrueType or OpenType file (on Windows also an installed family's name).
+// Throws std::runtime_error naming the cause when the font cannot be used.
+std::unique_ptr<ChartDrawer> MakeChartDrawer(const std::string& font);
 
 }  // namespace gw::bridge

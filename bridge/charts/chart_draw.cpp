@@ -1,16 +1,12 @@
-// The graphs drawn with libgd and FreeType: the native side of the chart seam.
+// The two graphs: their layout, colours and text, drawn on the platform's
+// canvas.
 #include <algorithm>
 #include <cmath>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <mutex>
-#include <stdexcept>
 #include <utility>
 
+#include "bridge/charts/canvas.h"
 #include "bridge/charts/chart.h"
 #include "bridge/charts/chart_layout.h"
-#include "bridge/charts/gd_canvas.h"
 
 namespace gw::bridge {
 namespace {
@@ -41,7 +37,7 @@ std::vector<uint32_t> KeyColours() {
 // Yellow is too light for white text on it; the others are dark enough.
 uint32_t TextOn(UsageBand band) { return band == UsageBand::kSomewhatTight ? kInk : kWhite; }
 
-void DrawFrame(GdCanvas& canvas, double headerHeight) {
+void DrawFrame(Canvas& canvas, double headerHeight) {
   canvas.FillRect(0, 0, canvas.Width(), canvas.Height(), kFrame);
   canvas.FillRect(1, 1, canvas.Width() - 1, canvas.Height() - 1, kWhite);
   if (headerHeight > 0) {
@@ -56,7 +52,7 @@ constexpr int kMeterWidth = MeterDial::kWidth;
 constexpr int kMeterHeight = MeterDial::kHeight;
 constexpr double kPi = 3.14159265358979323846;
 
-void DrawDial(GdCanvas& canvas, const Reading& reading, UsageBand band) {
+void DrawDial(Canvas& canvas, const Reading& reading, UsageBand band) {
   const MeterDial dial;
   const double cx = dial.cx, cy = dial.cy, inner = dial.inner, outer = dial.outer;
   canvas.FillRing(cx, cy, inner, outer, 0, 180, kTrack);
@@ -78,7 +74,7 @@ void DrawDial(GdCanvas& canvas, const Reading& reading, UsageBand band) {
 }
 
 // The number, centred in the dial: large figures, a smaller percent sign.
-void DrawDialNumber(GdCanvas& canvas, uint32_t percent) {
+void DrawDialNumber(Canvas& canvas, uint32_t percent) {
   const MeterDial dial;
   const std::string number = std::to_string(percent);
   const double numberWidth = canvas.TextWidth(number, 56);
@@ -88,7 +84,7 @@ void DrawDialNumber(GdCanvas& canvas, uint32_t percent) {
   canvas.Text(left + numberWidth + 2, dial.cy - 6, "%", 26, kInk);
 }
 
-void DrawMeterFacts(GdCanvas& canvas, const Reading& reading, UsageBand band) {
+void DrawMeterFacts(Canvas& canvas, const Reading& reading, UsageBand band) {
   const double left = 300, right = kMeterWidth - 20;
   canvas.Text(left, 78, "需給状況", 12, kMuted);
   const double pillWidth = canvas.TextWidth(BandName(band), 17) + 32;
@@ -117,7 +113,7 @@ int NowHour(const Reading& reading, const DayFigures& day) {
   return sameDay && reading.hour >= 0 && reading.hour < 24 ? reading.hour : -1;
 }
 
-void DrawAxes(GdCanvas& canvas, const DayPlot& plot, int now) {
+void DrawAxes(Canvas& canvas, const DayPlot& plot, int now) {
   if (now >= 0) {
     canvas.FillRect(std::round(plot.SlotLeft(now)), plot.top, std::round(plot.SlotLeft(now + 1)),
                     plot.bottom, kNow);
@@ -138,7 +134,7 @@ void DrawAxes(GdCanvas& canvas, const DayPlot& plot, int now) {
   }
 }
 
-void DrawBars(GdCanvas& canvas, const DayPlot& plot, const DayFigures& day) {
+void DrawBars(Canvas& canvas, const DayPlot& plot, const DayFigures& day) {
   const double inset = plot.Slot() * 0.17;
   for (int hour = 0; hour < 24; ++hour) {
     const HourBar bar = BarForHour(day, hour);
@@ -152,7 +148,7 @@ void DrawBars(GdCanvas& canvas, const DayPlot& plot, const DayFigures& day) {
 
 // The forecast joins the middles of the hours it covers; where the file has
 // no forecast for an hour the line breaks rather than dropping to zero.
-void DrawForecast(GdCanvas& canvas, const DayPlot& plot, const DayFigures& day) {
+void DrawForecast(Canvas& canvas, const DayPlot& plot, const DayFigures& day) {
   std::vector<Point> run;
   auto flush = [&] {
     canvas.Polyline(run, 2.2, kForecast);
@@ -168,7 +164,7 @@ void DrawForecast(GdCanvas& canvas, const DayPlot& plot, const DayFigures& day) 
 }
 
 // The supply capacity holds for a whole hour, so it is drawn as steps.
-void DrawCapacity(GdCanvas& canvas, const DayPlot& plot, const DayFigures& day) {
+void DrawCapacity(Canvas& canvas, const DayPlot& plot, const DayFigures& day) {
   std::vector<Point> run;
   for (int hour = 0; hour < 24; ++hour) {
     const int32_t capacity = HourCapacity(day, hour);
@@ -185,7 +181,7 @@ void DrawCapacity(GdCanvas& canvas, const DayPlot& plot, const DayFigures& day) 
 }
 
 // The bands with their ranges, centred under the graph.
-void DrawBandLegend(GdCanvas& canvas, double baseline) {
+void DrawBandLegend(Canvas& canvas, double baseline) {
   const double px = 11, swatch = 11, gap = 16;
   std::vector<std::string> labels;
   double total = -gap;
@@ -203,7 +199,7 @@ void DrawBandLegend(GdCanvas& canvas, double baseline) {
 }
 
 // The two lines, named above the graph's top right corner.
-void DrawLineLegend(GdCanvas& canvas, const DayPlot& plot, double baseline) {
+void DrawLineLegend(Canvas& canvas, const DayPlot& plot, double baseline) {
   const double px = 11, mark = 18;
   double right = plot.right;
   for (const auto& [label, colour] : {std::pair{"供給力", kCapacity}, std::pair{"予測値", kForecast}}) {
@@ -215,8 +211,9 @@ void DrawLineLegend(GdCanvas& canvas, const DayPlot& plot, double baseline) {
   }
 }
 
-std::string MeterGif(const std::string& fontFile, const Reading& reading) {
-  GdCanvas canvas(kMeterWidth, kMeterHeight, fontFile, kWhite);
+std::string MeterGif(const ChartFont& font, const Reading& reading) {
+  const std::unique_ptr<Canvas> drawn = font.NewCanvas(kMeterWidth, kMeterHeight, kWhite);
+  Canvas& canvas = *drawn;
   DrawFrame(canvas, 42);
   canvas.Text(18, 28, std::string("でんき予報 ") + kArea + " 使用率", 16, kInk);
   const std::string clock = StampClock(reading.updated);
@@ -230,7 +227,7 @@ std::string MeterGif(const std::string& fontFile, const Reading& reading) {
 
 // The title names the day of the figures, and the update their stamp; the
 // reading's own serve where the day lacks them.
-void DrawDayTitle(GdCanvas& canvas, const Reading& reading, const DayFigures& day) {
+void DrawDayTitle(Canvas& canvas, const Reading& reading, const DayFigures& day) {
   const std::string title = std::string(kArea) + " 今日の電力需要";
   canvas.Text(18, 28, title, 16, kInk);
   const std::string date = day.year > 0 ? JapaneseDate(day.year, day.month, day.day)
@@ -240,8 +237,9 @@ void DrawDayTitle(GdCanvas& canvas, const Reading& reading, const DayFigures& da
   if (!clock.empty()) canvas.Text(kDayWidth - 18, 28, clock + " 更新", 12, kMuted, Align::kRight);
 }
 
-std::string DayGif(const std::string& fontFile, const Reading& reading, const DayFigures& day) {
-  GdCanvas canvas(kDayWidth, kDayHeight, fontFile, kWhite);
+std::string DayGif(const ChartFont& font, const Reading& reading, const DayFigures& day) {
+  const std::unique_ptr<Canvas> drawn = font.NewCanvas(kDayWidth, kDayHeight, kWhite);
+  Canvas& canvas = *drawn;
   DrawFrame(canvas, 42);
   DrawDayTitle(canvas, reading, day);
   DayPlot plot;
@@ -255,63 +253,23 @@ std::string DayGif(const std::string& fontFile, const Reading& reading, const Da
   return canvas.EncodeGif(KeyColours());
 }
 
-class GdChartDrawer final : public ChartDrawer {
+class PortableChartDrawer final : public ChartDrawer {
  public:
-  explicit GdChartDrawer(std::string fontFile) : fontFile_(std::move(fontFile)) {}
+  explicit PortableChartDrawer(std::unique_ptr<ChartFont> font) : font_(std::move(font)) {}
 
-  std::string DrawMeter(const Reading& reading) override { return MeterGif(fontFile_, reading); }
+  std::string DrawMeter(const Reading& reading) override { return MeterGif(*font_, reading); }
   std::string DrawDay(const Reading& reading, const DayFigures& day) override {
-    return DayGif(fontFile_, reading, day);
+    return DayGif(*font_, reading, day);
   }
 
  private:
-  std::string fontFile_;
+  std::unique_ptr<ChartFont> font_;
 };
-
-// Whether two texts come out as the very same pixels: a font without
-// Japanese characters draws each of them as the same "missing" box.
-bool DrawnAlike(const std::string& fontFile, const std::string& a, const std::string& b) {
-  constexpr int kSize = 40;
-  auto draw = [&](const std::string& text) {
-    GdImage image(gdImageCreateTrueColor(kSize, kSize));
-    if (!image) throw std::runtime_error("cannot allocate an image");
-    RenderText(image.get(), fontFile, text, 24, gdTrueColor(255, 255, 255), 4, 30);
-    return image;
-  };
-  const GdImage first = draw(a);
-  const GdImage second = draw(b);
-  for (int y = 0; y < kSize; ++y) {
-    for (int x = 0; x < kSize; ++x) {
-      if (gdImageTrueColorPixel(first.get(), x, y) != gdImageTrueColorPixel(second.get(), x, y)) return false;
-    }
-  }
-  return true;
-}
-
-// A font that cannot draw the graphs' Japanese is refused at start, with the
-// cause, rather than discovered in the first mail full of empty boxes.
-void CheckFont(const std::string& path, const std::string& named) {
-  if (!std::ifstream(path, std::ios::binary)) {
-    throw std::runtime_error("font file " + named + ": cannot open it: " + std::strerror(errno));
-  }
-  try {
-    if (DrawnAlike(path, "電", "力")) throw std::runtime_error("it has no Japanese characters");
-  } catch (const std::runtime_error& e) {
-    throw std::runtime_error("font file " + named + ": " + e.what());
-  }
-}
 
 }  // namespace
 
-std::unique_ptr<ChartDrawer> MakeChartDrawer(const std::string& fontFile) {
-  // libgd shares loaded fonts between threads once its cache is set up.
-  static std::once_flag cacheSetUp;
-  std::call_once(cacheSetUp, [] { gdFontCacheSetup(); });
-  // A bare file name would send libgd searching its own font folders; the
-  // name given means the file in the current directory.
-  const std::string path = fontFile.find('/') == std::string::npos ? "./" + fontFile : fontFile;
-  CheckFont(path, fontFile);
-  return std::make_unique<GdChartDrawer>(path);
+std::unique_ptr<ChartDrawer> MakeChartDrawer(const std::string& font) {
+  return std::make_unique<PortableChartDrawer>(OpenChartFont(font));
 }
 
 }  // namespace gw::bridge
