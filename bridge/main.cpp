@@ -11,17 +11,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "bridge/cache/cache.h"
-#include "bridge/charts/chart.h"
 #include "bridge/log/event_log.h"
-#include "bridge/serving/front.h"
-#include "bridge/reading/japan_time.h"
-#include "bridge/serving/login.h"
-#include "bridge/cache/metrics.h"
 #include "bridge/options.h"
-#include "bridge/upstream/poller.h"
-#include "bridge/serving/responder.h"
-#include "bridge/upstream/upstream.h"
+#include "bridge/reading/japan_time.h"
+#include "bridge/service.h"
 
 namespace gw::bridge {
 namespace {
@@ -30,20 +23,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-std::optional<Login> MakeLogin(const Options& o) {
-  if (o.user.empty()) return std::nullopt;
-  std::string password, error;
-  if (!ReadPasswordFile(o.passwordFile, &password, &error)) throw std::runtime_error(error);
-  return Login(o.user, password);
-}
-
-// Written whole under another name first, so that a script waiting for the
-// file never reads half a number.
-void WritePortFile(const std::string& path, uint16_t port) {
+// One line per listener, in the order of --listen. Written whole under
+// another name first, so that a script waiting for the file never reads
+// half a number.
+void WritePortFile(const std::string& path, const std::vector<uint16_t>& ports) {
   const std::string partial = path + ".partial";
   {
     std::ofstream out(partial, std::ios::trunc);
-    out << port << "\n";
+    for (uint16_t port : ports) out << port << "\n";
     if (!out.flush()) throw std::runtime_error("cannot write the port file " + path + ": " + std::strerror(errno));
   }
   if (std::rename(partial.c_str(), path.c_str()) != 0) {
@@ -70,31 +57,18 @@ sigset_t BlockStopSignals() {
 }
 
 int Serve(const Options& o) {
-  std::optional<Login> login = MakeLogin(o);
-  std::unique_ptr<ChartDrawer> drawer = MakeChartDrawer(o.font);
-  sigset_t stopSignals = BlockStopSignals();
-
   SystemClock clock;
-  Cache cache;
-  Metrics metrics;
-  Responder responder(metrics, login ? &*login : nullptr, o.maxAgeSeconds);
-  Front front({o.address, o.port, o.maxConnections, ServingThreads()}, cache, responder, metrics, clock);
-  const uint16_t port = front.Listen();
-  front.Start();
-  if (!o.portFile.empty()) WritePortFile(o.portFile, port);
-  LogLineNow("listening on %s:%u; source %s every %lld s; max age %lld s; %s", o.address.c_str(), port,
-             o.source.c_str(), static_cast<long long>(o.refreshSeconds), static_cast<long long>(o.maxAgeSeconds),
-             login ? "login required" : "no login");
-
-  Upstream upstream(o.source);
-  Poller poller(upstream, cache, metrics, *drawer, clock, o.maxAgeSeconds);
-  poller.Start(std::chrono::seconds(o.refreshSeconds));
+  Service service(o, clock, ServingThreads());
+  sigset_t stopSignals = BlockStopSignals();
+  const std::vector<uint16_t> ports = service.Listen();
+  service.Start();
+  if (!o.portFile.empty()) WritePortFile(o.portFile, ports);
+  LogLineNow("%s", service.Describe(ports).c_str());
 
   int received = 0;
   sigwait(&stopSignals, &received);
   LogLineNow("stopping on %s", received == SIGTERM ? "SIGTERM" : "SIGINT");
-  front.Stop();
-  poller.Stop();
+  service.Stop();
   LogLineNow("stopped");
   return kExitOk;
 }

@@ -10,25 +10,38 @@
 namespace gw::bridge {
 
 const char kUsage[] =
-    "usage: gridwren-bridge [--listen ADDR:PORT] [--port-file FILE] [--source URL]\n"
-    "                       [--refresh SECONDS] [--max-age SECONDS]\n"
+    "usage: gridwren-bridge [--area NAME] [--listen ADDR:PORT[=AREA]]... [--port-file FILE]\n"
+    "                       [--source [AREA=]URL]... [--refresh SECONDS] [--max-age SECONDS]\n"
     "                       [--user NAME --password-file FILE] [--font FILE]\n"
     "                       [--max-connections N]\n"
     "\n"
-    "Reads the grid operator's published file of the day and serves what the\n"
+    "Reads a grid operator's published file of the day and serves what the\n"
     "Gridwren plug-in fetches: /latest.json, the meter and today's graph as GIFs.\n"
     "Point the plug-in's proxy settings (server, port) at this bridge. It answers\n"
     "proxy-style and plain GET requests for its own documents only and forwards\n"
-    "nothing anywhere. Also served: /healthz and /metrics (Prometheus text).\n"
+    "nothing anywhere. Also served: /healthz and /metrics (Prometheus text), and\n"
+    "for every area it serves /areas/NAME/latest.json, /areas/NAME/meter.gif,\n"
+    "/areas/NAME/day.gif and /areas.json.\n"
     "\n"
     "options:\n"
-    "  --listen ADDR:PORT     the IP address and port to listen on (default\n"
+    "  --area NAME            the area whose operator is read (default tokyo): hokkaido,\n"
+    "                         tohoku, tokyo, chubu, hokuriku, kansai, chugoku, shikoku,\n"
+    "                         kyushu or okinawa\n"
+    "  --listen ADDR:PORT[=AREA]\n"
+    "                         the IP address and port to listen on (default\n"
     "                         127.0.0.1:8080; 0.0.0.0 for every interface; port 0\n"
-    "                         picks a free one; [ADDR]:PORT for IPv6)\n"
-    "  --port-file FILE       write the port there once listening\n"
-    "  --source URL           the operator's CSV (default\n"
-    "                         https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv);\n"
-    "                         fetched at start and once per refresh, through the\n"
+    "                         picks a free one; [ADDR]:PORT for IPv6); with =AREA the\n"
+    "                         plug-in gets that area's documents there, else --area's.\n"
+    "                         May be given several times: one process, several areas\n"
+    "  --port-file FILE       write the ports there once listening, one line per\n"
+    "                         --listen in order\n"
+    "  --source [AREA=]URL    the operator's CSV for --area, or with AREA= for that\n"
+    "                         area (then served at least under /areas/AREA/); may be\n"
+    "                         given several times. {date} in it is the current day in\n"
+    "                         Japan as YYYYMMDD, and the name moves on at midnight.\n"
+    "                         Default: each area's operator (see the README; tokyo's\n"
+    "                         is https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv).\n"
+    "                         Fetched at start and once per refresh, through the\n"
     "                         proxy that https_proxy/no_proxy name, as curl would\n"
     "  --refresh SECONDS      seconds between fetches (default 300, at least 1)\n"
     "  --max-age SECONDS      a reading older than this is not served (default 10800)\n"
@@ -37,7 +50,7 @@ const char kUsage[] =
     "  --password-file FILE   the login's password: the file's first line\n"
     "  --font FILE            the Japanese font of the graphs (default\n"
     "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf)\n"
-    "  --max-connections N    open connections at most (default 1024)\n"
+    "  --max-connections N    open connections at most, per listener (default 1024)\n"
     "  --help                 this text\n"
     "\n"
     "One line per request and per upstream fetch goes to standard output.\n"
@@ -52,7 +65,16 @@ bool ParseNumber(const std::string& text, int64_t low, int64_t high, int64_t* va
   return *value >= low && *value <= high;
 }
 
-bool ParseListen(const std::string& text, Options* o) {
+bool KnownArea(const std::string& name) { return FindArea(name) != nullptr; }
+
+bool ParseListen(const std::string& value, Options* o) {
+  ListenSpec spec;
+  const size_t equals = value.find('=');
+  if (equals != std::string::npos) {
+    spec.area = value.substr(equals + 1);
+    if (!KnownArea(spec.area)) return false;
+  }
+  const std::string text = value.substr(0, equals);
   size_t colon = text.rfind(':');
   if (colon == std::string::npos || colon == 0) return false;
   std::string host = text.substr(0, colon);
@@ -66,13 +88,29 @@ bool ParseListen(const std::string& text, Options* o) {
   }
   int64_t port;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, &port)) return false;
-  o->address = host;
-  o->port = static_cast<uint16_t>(port);
+  spec.address = host;
+  spec.port = static_cast<uint16_t>(port);
+  o->listens.push_back(std::move(spec));
   return true;
 }
 
 bool IsHttpUrl(const std::string& url) {
   return (url.rfind("http://", 0) == 0 && url.size() > 7) || (url.rfind("https://", 0) == 0 && url.size() > 8);
+}
+
+// A URL, or AREA=URL for one area: a URL never starts with a bare name and
+// an equals sign.
+bool ParseSource(const std::string& value, Options* o) {
+  if (IsHttpUrl(value)) {
+    o->source = value;
+    return true;
+  }
+  const size_t equals = value.find('=');
+  if (equals == std::string::npos) return false;
+  const std::string area = value.substr(0, equals), url = value.substr(equals + 1);
+  if (!KnownArea(area) || !IsHttpUrl(url)) return false;
+  o->areaSources[area] = url;
+  return true;
 }
 
 bool Bad(std::string* error, std::string message) {
@@ -82,18 +120,20 @@ bool Bad(std::string* error, std::string message) {
 
 using Setter = std::function<bool(const std::string&, Options*)>;
 
-const std::map<std::string, std::pair<Setter, const char*>>& Table() {
+const std::map<std::string, std::pair<Setter, std::string>>& Table() {
   auto number = [](int64_t low, int64_t high, int64_t Options::*field) {
     return [=](const std::string& v, Options* o) { return ParseNumber(v, low, high, &(o->*field)); };
   };
   auto text = [](std::string Options::*field) {
     return [=](const std::string& v, Options* o) { return !v.empty() && (o->*field = v, true); };
   };
-  static const std::map<std::string, std::pair<Setter, const char*>> table = {
-      {"--listen", {ParseListen, "an IP address and a port, e.g. 127.0.0.1:8080 or [::1]:8080"}},
+  const std::string areas = "one of " + AreaNames();
+  static const std::map<std::string, std::pair<Setter, std::string>> table = {
+      {"--area", {[](const std::string& v, Options* o) { return KnownArea(v) && (o->area = v, true); }, areas}},
+      {"--listen", {ParseListen, "an IP address and a port, e.g. 127.0.0.1:8080 or [::1]:8080, optionally "
+                                 "=AREA, AREA " + areas}},
       {"--port-file", {text(&Options::portFile), "a file name"}},
-      {"--source", {[](const std::string& v, Options* o) { return IsHttpUrl(v) && (o->source = v, true); },
-                    "an http:// or https:// URL"}},
+      {"--source", {ParseSource, "an http:// or https:// URL, or AREA=URL with AREA " + areas}},
       {"--refresh", {number(1, 86400, &Options::refreshSeconds), "whole seconds from 1 to 86400"}},
       {"--max-age", {number(1, 30 * 86400, &Options::maxAgeSeconds), "whole seconds from 1 to 2592000"}},
       {"--user", {text(&Options::user), "a user name"}},
@@ -134,10 +174,31 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       return Bad(error, "bad value '" + value + "' for " + name + ": expected " + entry->second.second);
     }
   }
+  if (options->listens.empty()) options->listens.emplace_back();
   if (options->user.empty() != options->passwordFile.empty()) {
     return Bad(error, "--user and --password-file go together (see --help)");
   }
   return true;
+}
+
+ServicePlan PlanService(const Options& o) {
+  ServicePlan plan;
+  auto serve = [&plan, &o](const std::string& name) {
+    const Area* area = FindArea(name);
+    for (const AreaSource& served : plan.areas) {
+      if (served.area == area) return;
+    }
+    std::string source = name == o.area && !o.source.empty() ? o.source : area->source;
+    if (auto own = o.areaSources.find(name); own != o.areaSources.end()) source = own->second;
+    plan.areas.push_back({area, source});
+  };
+  for (ListenSpec listen : o.listens) {
+    if (listen.area.empty()) listen.area = o.area;
+    serve(listen.area);
+    plan.listens.push_back(std::move(listen));
+  }
+  for (const auto& [name, url] : o.areaSources) serve(name);
+  return plan;
 }
 
 }  // namespace gw::bridge

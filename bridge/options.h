@@ -2,19 +2,30 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "bridge/reading/areas.h"
+
 namespace gw::bridge {
 
-constexpr char kDefaultSource[] = "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv";
+constexpr char kDefaultArea[] = "tokyo";
 constexpr char kDefaultFont[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
 
-struct Options {
+// One --listen: where, and the area whose documents the plug-in gets there.
+struct ListenSpec {
   std::string address = "127.0.0.1";
   uint16_t port = 8080;
+  std::string area;  // empty: the --area one
+};
+
+struct Options {
+  std::vector<ListenSpec> listens;  // none given: 127.0.0.1:8080
   std::string portFile;
-  std::string source = kDefaultSource;
+  std::string area = kDefaultArea;
+  std::string source;                             // the plain --source: for --area; empty: its default
+  std::map<std::string, std::string> areaSources;  // --source AREA=URL
   int64_t refreshSeconds = 300;
   int64_t maxAgeSeconds = 3 * 3600;
   std::string user;
@@ -29,5 +40,21 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
 
 extern const char kUsage[];
+
+// What the process serves, resolved from the options: each area it reads,
+// once, with its source (the operator's file unless --source names another),
+// and each listener with its area. An area is served when a listener serves
+// it or --source AREA=URL names it (then through the per-area API).
+struct AreaSource {
+  const Area* area;
+  std::string source;  // may hold {date}
+};
+
+struct ServicePlan {
+  std::vector<AreaSource> areas;
+  std::vector<ListenSpec> listens;  // each with its area's name filled in
+};
+
+ServicePlan PlanService(const Options& options);
 
 }  // namespace gw::bridge

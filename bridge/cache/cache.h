@@ -32,6 +32,7 @@ struct Snapshot {
   Answer health;            // /healthz while the reading is fresh
   Answer staleLatest;       // /latest.json once it is older than --max-age
   Answer staleOther;        // the GIFs and /healthz then
+  std::string staleReason;  // why, in words: the stale answers' message
 };
 
 class Cache {

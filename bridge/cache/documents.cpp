@@ -24,6 +24,8 @@ const char* Phrase(int status) {
   }
 }
 
+}  // namespace
+
 std::string JsonString(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
@@ -41,20 +43,24 @@ std::string JsonString(std::string_view text) {
   return out + '"';
 }
 
+namespace {
+
+constexpr char kNoReading[] = "no reading yet: the source has given no actual demand so far";
+
 std::string HourText(const Reading& r) { return UnixToJapanIso(ReadingTime(r)); }
 
 }  // namespace
 
 int64_t ReadingTime(const Reading& r) { return JapanTimeToUnix(r.year, r.month, r.day, r.hour); }
 
-std::string LatestJson(const Reading& r, const std::string& source) {
+std::string LatestJson(const Reading& r, const std::string& source, const Area& area) {
   char numbers[256];
   std::snprintf(numbers, sizeof numbers,
                 "{\"usage\": %d, \"capacity\": %d, \"year\": %d, \"month\": %d, \"day\": %d, \"hour\": %d, "
                 "\"usage_percent\": %u, ",
                 r.usage, r.capacity, r.year, r.month, r.day, r.hour, r.percent);
   return numbers + ("\"updated\": " + JsonString(r.updated) + ", \"hour_start\": " + JsonString(HourText(r)) +
-                    ", \"source\": " + JsonString(source) + "}\n");
+                    ", \"source\": " + JsonString(source) + ", \"area\": " + JsonString(area.name) + "}\n");
 }
 
 Answer MakeAnswer(int status, std::string_view contentType, std::string body, std::string_view extraHeaders) {
@@ -75,7 +81,7 @@ Answer JsonError(int status, const std::string& message) {
 std::shared_ptr<const Snapshot> RenderSnapshot(Rendering in) {
   auto s = std::make_shared<Snapshot>();
   s->readingTime = ReadingTime(in.reading);
-  s->latest = MakeAnswer(200, kJsonType, LatestJson(in.reading, in.source));
+  s->latest = MakeAnswer(200, kJsonType, LatestJson(in.reading, in.source, *in.area));
   s->meter = MakeAnswer(200, kGifType, std::move(in.meterGif));
   s->chart = MakeAnswer(200, kGifType, std::move(in.chartGif));
   const std::string hour = HourText(in.reading);
@@ -84,20 +90,31 @@ std::shared_ptr<const Snapshot> RenderSnapshot(Rendering in) {
                             std::to_string(in.maxAgeSeconds) + " s (--max-age): the source has not been updated";
   s->staleLatest = JsonError(503, stale);
   s->staleOther = MakeAnswer(503, kTextType, stale + "\n");
+  s->staleReason = stale;
   s->reading = std::move(in.reading);
   s->day = std::move(in.day);
   return s;
 }
 
 const Answer& NoReadingLatest() {
-  static const Answer answer = JsonError(503, "no reading yet: the source has given no actual demand so far");
+  static const Answer answer = JsonError(503, kNoReading);
   return answer;
 }
 
 const Answer& NoReadingOther() {
   static const Answer answer =
-      MakeAnswer(503, kTextType, "no reading yet: the source has given no actual demand so far\n");
+      MakeAnswer(503, kTextType, std::string(kNoReading) + "\n");
   return answer;
+}
+
+std::string AreaEntryJson(const Area& area, const Snapshot* snapshot, bool stale) {
+  std::string entry = "{\"name\": " + JsonString(area.name) + ", \"display_name\": " + JsonString(area.label);
+  if (snapshot != nullptr && !stale) {
+    // The reading's object is /latest.json's body without its line end.
+    const std::string& latest = snapshot->latest.body;
+    return entry + ", \"status\": 200, \"reading\": " + latest.substr(0, latest.size() - 1) + "}";
+  }
+  return entry + ", \"status\": 503, \"error\": " + JsonString(snapshot ? snapshot->staleReason : kNoReading) + "}";
 }
 
 }  // namespace gw::bridge

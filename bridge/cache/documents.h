@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "bridge/cache/cache.h"
+#include "bridge/reading/areas.h"
 
 namespace gw::bridge {
 
@@ -15,8 +16,8 @@ constexpr char kTextType[] = "text/plain; charset=utf-8";
 constexpr char kGifType[] = "image/gif";
 
 // The reading as /latest.json: the six fields the plug-in reads come first,
-// as plain integers, then the extras.
-std::string LatestJson(const Reading& reading, const std::string& source);
+// as plain integers, then the extras, the area's name last.
+std::string LatestJson(const Reading& reading, const std::string& source, const Area& area);
 
 // A whole answer; `extraHeaders` are complete lines, each ending in CR LF.
 Answer MakeAnswer(int status, std::string_view contentType, std::string body, std::string_view extraHeaders = {});
@@ -32,6 +33,7 @@ struct Rendering {
   std::string chartGif;
   std::string source;     // the upstream URL, named in /latest.json
   int64_t maxAgeSeconds;  // for the stale answers' wording
+  const Area* area;       // whose reading it is
 };
 
 // Everything a new reading serves.
@@ -40,6 +42,14 @@ std::shared_ptr<const Snapshot> RenderSnapshot(Rendering rendering);
 // The answers while no reading is held.
 const Answer& NoReadingLatest();
 const Answer& NoReadingOther();
+
+// One area's entry in /areas.json: its name, 表示名 and HTTP status, then
+// its reading with the fields of /latest.json, or the error /latest.json
+// would give. `snapshot` may be null; `stale` says it is older than --max-age.
+std::string AreaEntryJson(const Area& area, const Snapshot* snapshot, bool stale);
+
+// A JSON string, quoted and escaped.
+std::string JsonString(std::string_view text);
 
 // Unix seconds of the start of the reading's hour, in Japan time.
 int64_t ReadingTime(const Reading& reading);

@@ -11,6 +11,10 @@ const char* RoutePath(Route route) {
     case Route::kChart: return "/forecast/html/images/juyo-j.gif";
     case Route::kHealth: return "/healthz";
     case Route::kMetrics: return "/metrics";
+    case Route::kAreas: return "/areas.json";
+    case Route::kAreaLatest: return "/areas/{area}/latest.json";
+    case Route::kAreaMeter: return "/areas/{area}/meter.gif";
+    case Route::kAreaChart: return "/areas/{area}/day.gif";
     case Route::kOther: break;
   }
   return "other";
@@ -22,11 +26,21 @@ void Metrics::CountRequest(Route route, int status) {
   requests_[static_cast<size_t>(route)][i].fetch_add(1, std::memory_order_relaxed);
 }
 
-void Metrics::CountFetch(bool ok) { (ok ? fetchesOk_ : fetchesFailed_).fetch_add(1, std::memory_order_relaxed); }
+void Metrics::CountFetch(size_t area, FetchResult result) {
+  upstream_.at(area).fetches[static_cast<size_t>(result)].fetch_add(1, std::memory_order_relaxed);
+}
 
-void Metrics::SetLastGoodRead(int64_t unixSeconds) { lastGoodRead_.store(unixSeconds, std::memory_order_relaxed); }
+void Metrics::SetLastGoodRead(size_t area, int64_t unixSeconds) {
+  upstream_.at(area).lastGoodRead.store(unixSeconds, std::memory_order_relaxed);
+}
 
-std::string Metrics::Render(const Snapshot* snapshot, int64_t now) const {
+namespace {
+
+std::string AreaLabel(const AreaReading& a) { return "area=\"" + std::string(a.area->name) + "\""; }
+
+}  // namespace
+
+std::string Metrics::Render(const std::vector<AreaReading>& areas, int64_t now) const {
   std::string out =
       "# HELP gridwren_bridge_requests_total Requests answered, by path and status.\n"
       "# TYPE gridwren_bridge_requests_total counter\n";
@@ -39,18 +53,29 @@ std::string Metrics::Render(const Snapshot* snapshot, int64_t now) const {
              "\",status=\"" + status + "\"} " + std::to_string(n) + "\n";
     }
   }
-  out += "# HELP gridwren_bridge_upstream_fetches_total Requests to the operator's file, by result.\n"
-         "# TYPE gridwren_bridge_upstream_fetches_total counter\n"
-         "gridwren_bridge_upstream_fetches_total{result=\"ok\"} " + std::to_string(fetchesOk_.load()) + "\n"
-         "gridwren_bridge_upstream_fetches_total{result=\"failed\"} " + std::to_string(fetchesFailed_.load()) + "\n";
-  out += "# HELP gridwren_bridge_last_good_upstream_read_timestamp_seconds When the source last gave a sound "
-         "answer (0: never).\n"
-         "# TYPE gridwren_bridge_last_good_upstream_read_timestamp_seconds gauge\n"
-         "gridwren_bridge_last_good_upstream_read_timestamp_seconds " + std::to_string(lastGoodRead_.load()) + "\n";
-  if (snapshot != nullptr) {
-    out += "# HELP gridwren_bridge_reading_age_seconds Age of the held reading, from the start of its hour.\n"
-           "# TYPE gridwren_bridge_reading_age_seconds gauge\n"
-           "gridwren_bridge_reading_age_seconds " + std::to_string(now - snapshot->readingTime) + "\n";
+  out += "# HELP gridwren_bridge_upstream_fetches_total Requests to the operator's file, by area and result.\n"
+         "# TYPE gridwren_bridge_upstream_fetches_total counter\n";
+  static const char* const kResults[kFetchResultCount] = {"ok", "failed", "awaiting_new_day"};
+  for (const AreaReading& a : areas) {
+    const Upstream& u = upstream_[AreaIndex(*a.area)];
+    for (size_t r = 0; r < kFetchResultCount; ++r) {
+      out += "gridwren_bridge_upstream_fetches_total{" + AreaLabel(a) + ",result=\"" + kResults[r] + "\"} " +
+             std::to_string(u.fetches[r].load()) + "\n";
+    }
+  }
+  out += "# HELP gridwren_bridge_last_good_upstream_read_timestamp_seconds When the area's source last gave a "
+         "sound answer (0: never).\n"
+         "# TYPE gridwren_bridge_last_good_upstream_read_timestamp_seconds gauge\n";
+  for (const AreaReading& a : areas) {
+    out += "gridwren_bridge_last_good_upstream_read_timestamp_seconds{" + AreaLabel(a) + "} " +
+           std::to_string(upstream_[AreaIndex(*a.area)].lastGoodRead.load()) + "\n";
+  }
+  out += "# HELP gridwren_bridge_reading_age_seconds Age of the area's held reading, from the start of its hour.\n"
+         "# TYPE gridwren_bridge_reading_age_seconds gauge\n";
+  for (const AreaReading& a : areas) {
+    if (a.snapshot == nullptr) continue;
+    out += "gridwren_bridge_reading_age_seconds{" + AreaLabel(a) + "} " +
+           std::to_string(now - a.snapshot->readingTime) + "\n";
   }
   return out;
 }

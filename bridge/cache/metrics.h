@@ -6,32 +6,51 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "bridge/reading/areas.h"
 
 namespace gw::bridge {
 
 struct Snapshot;
 
 // What a request asked for; the only path labels /metrics shows, so that
-// clients asking for made-up paths cannot grow it without bound.
-enum class Route { kLatest, kMeter, kChart, kHealth, kMetrics, kOther };
-constexpr size_t kRouteCount = 6;
+// clients asking for made-up paths cannot grow it without bound. The
+// per-area routes are labelled with {area} in place of the name.
+enum class Route { kLatest, kMeter, kChart, kHealth, kMetrics, kAreas, kAreaLatest, kAreaMeter, kAreaChart, kOther };
+constexpr size_t kRouteCount = 10;
 const char* RoutePath(Route route);
+
+// How a fetch of an area's file ended. Just after midnight a dated file not
+// yet published, or without actuals, is expected rather than a failure.
+enum class FetchResult { kOk, kFailed, kAwaitingNewDay };
+constexpr size_t kFetchResultCount = 3;
+
+// A served area and the reading it holds (null: none), for /metrics.
+struct AreaReading {
+  const Area* area;
+  const Snapshot* snapshot;
+};
 
 class Metrics {
  public:
   void CountRequest(Route route, int status);
-  void CountFetch(bool ok);
-  void SetLastGoodRead(int64_t unixSeconds);
+  // `area` is the area's place in AllAreas().
+  void CountFetch(size_t area, FetchResult result);
+  void SetLastGoodRead(size_t area, int64_t unixSeconds);
 
-  // `snapshot` may be null (no reading held); `now` in Unix seconds.
-  std::string Render(const Snapshot* snapshot, int64_t now) const;
+  // The upstream and reading figures of each area given; `now` in Unix
+  // seconds.
+  std::string Render(const std::vector<AreaReading>& areas, int64_t now) const;
 
  private:
   static constexpr std::array<int, 11> kStatuses{200, 400, 401, 403, 404, 405, 407, 408, 431, 503, 0};
   std::array<std::array<std::atomic<uint64_t>, kStatuses.size()>, kRouteCount> requests_{};
-  std::atomic<uint64_t> fetchesOk_{0};
-  std::atomic<uint64_t> fetchesFailed_{0};
-  std::atomic<int64_t> lastGoodRead_{0};
+  struct Upstream {
+    std::array<std::atomic<uint64_t>, kFetchResultCount> fetches{};
+    std::atomic<int64_t> lastGoodRead{0};
+  };
+  std::array<Upstream, kAreaCount> upstream_{};
 };
 
 }  // namespace gw::bridge

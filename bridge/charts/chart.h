@@ -13,12 +13,14 @@ namespace gw::bridge {
 class ChartDrawer {
  public:
   virtual ~ChartDrawer() = default;
+  // Both titles name the area, by its 表示名 in UTF-8 (e.g. "関西").
   // The meter: the reading's usage percentage as a gauge, with the number
   // and the reading's time. Returns the GIF file's bytes.
-  virtual std::string DrawMeter(const Reading& reading) = 0;
+  virtual std::string DrawMeter(const Reading& reading, const std::string& area) = 0;
   // Today's graph: hourly actuals as bars coloured by usage band, the
-  // forecast and the supply capacity as lines. Returns GIF bytes.
-  virtual std::string DrawDay(const Reading& reading, const DayFigures& day) = 0;
+  // forecast and the supply capacity as lines, on a demand axis scaled to
+  // the area's figures. Returns GIF bytes.
+  virtual std::string DrawDay(const Reading& reading, const DayFigures& day, const std::string& area) = 0;
 };
 
 // The drawer on the platform's canvas, using the font given: a Japanese

@@ -25,7 +25,8 @@ constexpr uint32_t kForecast = kForecastColour;
 constexpr uint32_t kCapacity = kCapacityColour;
 constexpr uint32_t kUnbanded = 0x9AA5B1;
 
-constexpr char kArea[] = "東京エリア";
+// "関西エリア": the area as the operators title their own graphs.
+std::string AreaTitle(const std::string& area) { return area + "エリア"; }
 
 std::vector<uint32_t> KeyColours() {
   std::vector<uint32_t> keys = {kWhite, kInk, kMuted, kFrame, kTint, kNow, kTrack, kGrid, kForecast,
@@ -211,11 +212,11 @@ void DrawLineLegend(Canvas& canvas, const DayPlot& plot, double baseline) {
   }
 }
 
-std::string MeterGif(const ChartFont& font, const Reading& reading) {
+std::string MeterGif(const ChartFont& font, const Reading& reading, const std::string& area) {
   const std::unique_ptr<Canvas> drawn = font.NewCanvas(kMeterWidth, kMeterHeight, kWhite);
   Canvas& canvas = *drawn;
   DrawFrame(canvas, 42);
-  canvas.Text(18, 28, std::string("でんき予報 ") + kArea + " 使用率", 16, kInk);
+  canvas.Text(18, 28, "でんき予報 " + AreaTitle(area) + " 使用率", 16, kInk);
   const std::string clock = StampClock(reading.updated);
   if (!clock.empty()) canvas.Text(kMeterWidth - 18, 28, clock + " 更新", 12, kMuted, Align::kRight);
   const UsageBand band = BandForPercent(reading.percent);
@@ -227,8 +228,8 @@ std::string MeterGif(const ChartFont& font, const Reading& reading) {
 
 // The title names the day of the figures, and the update their stamp; the
 // reading's own serve where the day lacks them.
-void DrawDayTitle(Canvas& canvas, const Reading& reading, const DayFigures& day) {
-  const std::string title = std::string(kArea) + " 今日の電力需要";
+void DrawDayTitle(Canvas& canvas, const Reading& reading, const DayFigures& day, const std::string& area) {
+  const std::string title = AreaTitle(area) + " 今日の電力需要";
   canvas.Text(18, 28, title, 16, kInk);
   const std::string date = day.year > 0 ? JapaneseDate(day.year, day.month, day.day)
                                         : JapaneseDate(reading.year, reading.month, reading.day);
@@ -237,11 +238,11 @@ void DrawDayTitle(Canvas& canvas, const Reading& reading, const DayFigures& day)
   if (!clock.empty()) canvas.Text(kDayWidth - 18, 28, clock + " 更新", 12, kMuted, Align::kRight);
 }
 
-std::string DayGif(const ChartFont& font, const Reading& reading, const DayFigures& day) {
+std::string DayGif(const ChartFont& font, const Reading& reading, const DayFigures& day, const std::string& area) {
   const std::unique_ptr<Canvas> drawn = font.NewCanvas(kDayWidth, kDayHeight, kWhite);
   Canvas& canvas = *drawn;
   DrawFrame(canvas, 42);
-  DrawDayTitle(canvas, reading, day);
+  DrawDayTitle(canvas, reading, day, area);
   DayPlot plot;
   plot.scale = ScaleFor(HighestFigure(day));
   DrawAxes(canvas, plot, NowHour(reading, day));
@@ -257,9 +258,11 @@ class PortableChartDrawer final : public ChartDrawer {
  public:
   explicit PortableChartDrawer(std::unique_ptr<ChartFont> font) : font_(std::move(font)) {}
 
-  std::string DrawMeter(const Reading& reading) override { return MeterGif(*font_, reading); }
-  std::string DrawDay(const Reading& reading, const DayFigures& day) override {
-    return DayGif(*font_, reading, day);
+  std::string DrawMeter(const Reading& reading, const std::string& area) override {
+    return MeterGif(*font_, reading, area);
+  }
+  std::string DrawDay(const Reading& reading, const DayFigures& day, const std::string& area) override {
+    return DayGif(*font_, reading, day, area);
   }
 
  private:

@@ -31,6 +31,15 @@ void CivilFromDays(int64_t z, int* year, int* month, int* day) {
   *year = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (*month <= 2));
 }
 
+// Days since 1970-01-01 of the day in Japan at that moment, and the seconds
+// into it.
+int64_t JapanDays(int64_t unixSeconds, int64_t* second) {
+  const int64_t local = unixSeconds + kJapanOffsetSeconds;
+  const int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+  *second = local - days * 86400;
+  return days;
+}
+
 }  // namespace
 
 int64_t JapanTimeToUnix(int year, int month, int day, int hour, int minute) {
@@ -39,15 +48,27 @@ int64_t JapanTimeToUnix(int year, int month, int day, int hour, int minute) {
 }
 
 std::string UnixToJapanIso(int64_t unixSeconds) {
-  int64_t local = unixSeconds + kJapanOffsetSeconds;
-  int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
-  int64_t second = local - days * 86400;
+  int64_t second;
   int year, month, day;
-  CivilFromDays(days, &year, &month, &day);
+  CivilFromDays(JapanDays(unixSeconds, &second), &year, &month, &day);
   char text[40];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d+09:00", year, month, day,
                 static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60), static_cast<int>(second % 60));
   return text;
+}
+
+std::string JapanDateDigits(int64_t unixSeconds) {
+  int64_t second;
+  int year, month, day;
+  CivilFromDays(JapanDays(unixSeconds, &second), &year, &month, &day);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", year, month, day);
+  return text;
+}
+
+int64_t JapanDayStart(int64_t unixSeconds) {
+  int64_t second;
+  return JapanDays(unixSeconds, &second) * 86400 - kJapanOffsetSeconds;
 }
 
 int64_t SystemClock::UnixNow() const {

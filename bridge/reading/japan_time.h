@@ -15,6 +15,11 @@ int64_t JapanTimeToUnix(int year, int month, int day, int hour, int minute = 0);
 // The same moment as ISO 8601 in Japan time, e.g. 2026-12-07T14:00:00+09:00.
 std::string UnixToJapanIso(int64_t unixSeconds);
 
+// The day in Japan at that moment as YYYYMMDD, e.g. 20261207.
+std::string JapanDateDigits(int64_t unixSeconds);
+// The start (midnight in Japan) of the day of that moment, in Unix seconds.
+int64_t JapanDayStart(int64_t unixSeconds);
+
 class Clock {
  public:
   virtual ~Clock() = default;

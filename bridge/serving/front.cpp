@@ -45,10 +45,10 @@ std::string PeerOf(const tcp::socket& socket) {
 // One thread with its own io_context: a connection lives on one thread from
 // accept to close, so sessions need no strands and no locks.
 struct Worker {
-  explicit Worker(const Cache& cache) : view(cache) {}
+  explicit Worker(const ServedAreas& areas) : views(areas) {}
   net::io_context ioc{1};
   net::executor_work_guard<net::io_context::executor_type> work = net::make_work_guard(ioc);
-  CacheView view;  // touched only on this worker's thread
+  AreaViews views;  // touched only on this worker's thread
   std::thread thread;
 };
 
@@ -82,7 +82,7 @@ class Session : public std::enable_shared_from_this<Session> {
     target_ = View(request.target());
     Request r{method_, target_, View(request[http::field::authorization]),
               View(request[http::field::proxy_authorization])};
-    shared_.responder.Respond(r, worker_.view.Get(), shared_.clock.UnixNow(), &reply_);
+    shared_.responder.Respond(r, worker_.views, shared_.clock.UnixNow(), &reply_);
     // A body is never read: after answering a request that carries one the
     // connection ends, so that the body is not taken for the next request.
     const bool bodyFollows = !parser_->is_done();
@@ -162,9 +162,9 @@ class Session : public std::enable_shared_from_this<Session> {
 }  // namespace
 
 struct Front::Impl {
-  Impl(FrontConfig c, const Cache& cache, const Responder& responder, Metrics& metrics, const Clock& clock)
+  Impl(FrontConfig c, const ServedAreas& areas, const Responder& responder, Metrics& metrics, const Clock& clock)
       : config(std::move(c)), shared{responder, metrics, clock} {
-    for (int i = 0; i < std::max(1, config.threads); ++i) workers.push_back(std::make_unique<Worker>(cache));
+    for (int i = 0; i < std::max(1, config.threads); ++i) workers.push_back(std::make_unique<Worker>(areas));
     acceptor.emplace(workers[0]->ioc);
     retry.emplace(workers[0]->ioc);
     flush.emplace(workers[0]->ioc);
@@ -222,9 +222,9 @@ void Front::Impl::Flush() {
   });
 }
 
-Front::Front(FrontConfig config, const Cache& cache, const Responder& responder, Metrics& metrics,
+Front::Front(FrontConfig config, const ServedAreas& areas, const Responder& responder, Metrics& metrics,
              const Clock& clock)
-    : impl_(std::make_unique<Impl>(std::move(config), cache, responder, metrics, clock)) {}
+    : impl_(std::make_unique<Impl>(std::move(config), areas, responder, metrics, clock)) {}
 
 Front::~Front() {
   Stop();

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "bridge/cache/cache.h"
-#include "bridge/reading/japan_time.h"
 #include "bridge/cache/metrics.h"
+#include "bridge/cache/served_areas.h"
+#include "bridge/reading/japan_time.h"
 #include "bridge/serving/responder.h"
 
 namespace gw::bridge {
@@ -31,7 +31,8 @@ struct FrontConfig {
 
 class Front {
  public:
-  Front(FrontConfig config, const Cache& cache, const Responder& responder, Metrics& metrics, const Clock& clock);
+  Front(FrontConfig config, const ServedAreas& areas, const Responder& responder, Metrics& metrics,
+        const Clock& clock);
   ~Front();
   Front(const Front&) = delete;
   Front& operator=(const Front&) = delete;

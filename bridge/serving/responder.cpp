@@ -22,7 +22,8 @@ const Answer kProxyRefused = MakeAnswer(
 const Answer kConnectRefused =
     MakeAnswer(403, kTextType, "gridwren-bridge opens no tunnels (CONNECT): not an open proxy\n");
 const Answer kNotFound = MakeAnswer(404, kTextType, "not found: gridwren-bridge serves /latest.json, "
-                                                    "the two graph images, /healthz and /metrics\n");
+                                                    "the two graph images, /healthz, /metrics, /areas.json "
+                                                    "and /areas/NAME/ of each area it serves\n");
 const Answer kMethodRefused =
     MakeAnswer(405, kTextType, "only GET and HEAD are served\n", "Allow: GET, HEAD\r\n");
 const Answer kBadRequest = MakeAnswer(400, kTextType, "bad request\n");
@@ -31,14 +32,18 @@ const Answer kProxyLogin = MakeAnswer(407, kTextType, "this bridge needs a login
 const Answer kServerLogin = MakeAnswer(401, kTextType, "this bridge needs a login (user and password)\n",
                                        "WWW-Authenticate: Basic realm=\"gridwren-bridge\", charset=\"UTF-8\"\r\n");
 
-const Answer* Document(const Snapshot& s, Route route) {
+const Answer* DocumentOf(const Snapshot& s, Route route) {
   switch (route) {
-    case Route::kLatest: return &s.latest;
-    case Route::kMeter: return &s.meter;
-    case Route::kChart: return &s.chart;
-    default: return &s.health;
+    case Route::kLatest: case Route::kAreaLatest: return &s.latest;
+    case Route::kMeter: case Route::kAreaMeter: return &s.meter;
+    default: return &s.chart;
   }
 }
+
+// The plug-in's own documents, or their twins under /areas/NAME/.
+bool IsLatest(Route route) { return route == Route::kLatest || route == Route::kAreaLatest; }
+
+constexpr std::string_view kAreasPrefix = "/areas/";
 
 // Refusals after which the connection cannot be trusted to carry another
 // request: a tunnel's data or an unknown method's body may follow.
@@ -70,9 +75,22 @@ Target ParseTarget(std::string_view target) {
 }
 
 Route RouteOf(std::string_view path) {
-  for (Route r : {Route::kLatest, Route::kMeter, Route::kChart, Route::kHealth, Route::kMetrics}) {
+  for (Route r : {Route::kLatest, Route::kMeter, Route::kChart, Route::kHealth, Route::kMetrics, Route::kAreas}) {
     if (path == RoutePath(r)) return r;
   }
+  return Route::kOther;
+}
+
+Route AreaRouteOf(std::string_view path, std::string_view* area) {
+  if (path.substr(0, kAreasPrefix.size()) != kAreasPrefix) return Route::kOther;
+  const std::string_view rest = path.substr(kAreasPrefix.size());
+  const size_t slash = rest.find('/');
+  if (slash == 0 || slash == std::string_view::npos) return Route::kOther;
+  *area = rest.substr(0, slash);
+  const std::string_view file = rest.substr(slash + 1);
+  if (file == "latest.json") return Route::kAreaLatest;
+  if (file == "meter.gif") return Route::kAreaMeter;
+  if (file == "day.gif") return Route::kAreaChart;
   return Route::kOther;
 }
 
@@ -95,27 +113,69 @@ bool Responder::LoggedIn(const Request& request) const {
   return proxy || server;
 }
 
-void Responder::Respond(const Request& request, const std::shared_ptr<const Snapshot>& snapshot, int64_t now,
-                        Reply* reply) const {
+void Responder::Respond(const Request& request, AreaViews& views, int64_t now, Reply* reply) const {
   reply->close = false;
   reply->route = Route::kOther;
   if (request.method == "CONNECT") return Closing(reply, &kConnectRefused);
   if (request.method != "GET" && request.method != "HEAD") return Closing(reply, &kMethodRefused);
   Target target = ParseTarget(request.target);
   if (!target.valid) return Closing(reply, &kBadRequest);
+  std::string_view areaName;
   reply->route = RouteOf(target.path);
+  if (reply->route == Route::kOther) reply->route = AreaRouteOf(target.path, &areaName);
   if (login_ != nullptr && reply->route != Route::kHealth && !LoggedIn(request)) {
     return reply->Point(target.proxyStyle ? &kProxyLogin : &kServerLogin);
   }
+  size_t area = home_;
+  if (!areaName.empty()) area = views.areas().Find(areaName);
   if (reply->route == Route::kOther) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
-  if (reply->route == Route::kMetrics) return reply->Own(MakeAnswer(200, "text/plain; version=0.0.4; charset=utf-8",
-                                                                    metrics_.Render(snapshot.get(), now)));
-  const bool latest = reply->route == Route::kLatest;
+  if (area == ServedAreas::kNone) return reply->Point(&kNotFound);
+  switch (reply->route) {
+    case Route::kMetrics:
+      return reply->Own(MakeAnswer(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(views, now)));
+    case Route::kHealth: return reply->Own(Health(views, now));
+    case Route::kAreas: return reply->Own(AreasJson(views, now));
+    default: return Document(reply->route, views.Get(area), now, reply);
+  }
+}
+
+void Responder::Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now,
+                         Reply* reply) const {
+  const bool latest = IsLatest(route);
   if (!snapshot) return reply->Point(latest ? &NoReadingLatest() : &NoReadingOther());
-  if (now - snapshot->readingTime > maxAge_) {
+  if (!Fresh(snapshot.get(), now)) {
     return reply->Point(latest ? &snapshot->staleLatest : &snapshot->staleOther, snapshot);
   }
-  reply->Point(Document(*snapshot, reply->route), snapshot);
+  reply->Point(DocumentOf(*snapshot, route), snapshot);
+}
+
+// 200 only while every served area holds a fresh reading; one line per area.
+Answer Responder::Health(AreaViews& views, int64_t now) const {
+  bool healthy = true;
+  std::string text;
+  for (size_t i = 0; i < views.areas().size(); ++i) {
+    const Snapshot* s = views.Get(i).get();
+    const Answer& own = s == nullptr ? NoReadingOther() : Fresh(s, now) ? s->health : s->staleOther;
+    healthy = healthy && own.status == 200;
+    text += std::string(views.areas().area(i).name) + ": " + own.body;
+  }
+  return MakeAnswer(healthy ? 200 : 503, kTextType, std::move(text));
+}
+
+Answer Responder::AreasJson(AreaViews& views, int64_t now) const {
+  std::string body = "{";
+  for (size_t i = 0; i < views.areas().size(); ++i) {
+    const Area& area = views.areas().area(i);
+    const Snapshot* s = views.Get(i).get();
+    body += (i ? ",\n " : "") + JsonString(area.name) + ": " + AreaEntryJson(area, s, s && !Fresh(s, now));
+  }
+  return MakeAnswer(200, kJsonType, body + "}\n");
+}
+
+std::string Responder::MetricsText(AreaViews& views, int64_t now) const {
+  std::vector<AreaReading> areas;
+  for (size_t i = 0; i < views.areas().size(); ++i) areas.push_back({&views.areas().area(i), views.Get(i).get()});
+  return metrics_.Render(areas, now);
 }
 
 const Answer& ParseFailureAnswer(int status) {

@@ -10,8 +10,9 @@
 #include <string_view>
 
 #include "bridge/cache/cache.h"
-#include "bridge/serving/login.h"
 #include "bridge/cache/metrics.h"
+#include "bridge/cache/served_areas.h"
+#include "bridge/serving/login.h"
 
 namespace gw::bridge {
 
@@ -23,6 +24,10 @@ struct Target {
 
 Target ParseTarget(std::string_view target);
 Route RouteOf(std::string_view path);
+
+// A per-area path, /areas/NAME/latest.json, /areas/NAME/meter.gif or
+// /areas/NAME/day.gif: its route, and the name in `area`. kOther otherwise.
+Route AreaRouteOf(std::string_view path, std::string_view* area);
 
 struct Request {
   std::string_view method;
@@ -46,21 +51,31 @@ class Reply {
   bool ownsAnswer_ = false;
 };
 
+// One listener's answers: the plug-in's three documents are those of its
+// home area (a place in the served areas); the per-area API, /healthz and
+// /metrics cover every served area.
 class Responder {
  public:
   // `login` may be null (no login); it must outlive the responder.
-  Responder(Metrics& metrics, const Login* login, int64_t maxAgeSeconds)
-      : metrics_(metrics), login_(login), maxAge_(maxAgeSeconds) {}
+  Responder(Metrics& metrics, const Login* login, int64_t maxAgeSeconds, size_t homeArea = 0)
+      : metrics_(metrics), login_(login), maxAge_(maxAgeSeconds), home_(homeArea) {}
 
-  void Respond(const Request& request, const std::shared_ptr<const Snapshot>& snapshot, int64_t now,
-               Reply* reply) const;
+  void Respond(const Request& request, AreaViews& views, int64_t now, Reply* reply) const;
 
  private:
   bool LoggedIn(const Request& request) const;
+  void Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now, Reply* reply) const;
+  Answer Health(AreaViews& views, int64_t now) const;
+  Answer AreasJson(AreaViews& views, int64_t now) const;
+  std::string MetricsText(AreaViews& views, int64_t now) const;
+  bool Fresh(const Snapshot* snapshot, int64_t now) const {
+    return snapshot != nullptr && now - snapshot->readingTime <= maxAge_;
+  }
 
   Metrics& metrics_;
   const Login* login_;
   int64_t maxAge_;
+  size_t home_;
 };
 
 // Answers for requests that never reach the responder: a request the HTTP

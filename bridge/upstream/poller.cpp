@@ -23,9 +23,15 @@ std::string Describe(const Reading& r) {
 
 }  // namespace
 
-Poller::Poller(Upstream& upstream, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock,
-               int64_t maxAgeSeconds)
-    : upstream_(upstream), cache_(cache), metrics_(metrics), drawer_(drawer), clock_(clock), maxAge_(maxAgeSeconds) {}
+Poller::Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock)
+    : area_(*config.area),
+      source_(std::move(config.source)),
+      upstream_(SourceForDay(source_, clock.UnixNow())),
+      cache_(cache),
+      metrics_(metrics),
+      drawer_(drawer),
+      clock_(clock),
+      maxAge_(config.maxAgeSeconds) {}
 
 Poller::~Poller() { Stop(); }
 
@@ -57,11 +63,34 @@ void Poller::Loop(std::chrono::seconds refresh) {
   }
 }
 
-void Poller::RefreshOnce() {
+void Poller::FollowDay(int64_t now) {
+  std::string url = SourceForDay(source_, now);
+  if (url == upstream_.url()) return;
+  upstream_.Retarget(url);
+  newDaySince_ = JapanDayStart(now);
+  const std::string held = heldTime_ < 0 ? "no reading is held" : "the reading of " + UnixToJapanIso(heldTime_) +
+                                                                      " stays served while younger than " +
+                                                                      std::to_string(maxAge_) + " s (--max-age)";
+  LogLineNow("%s: a new day in Japan: reading %s from now on; until its first actual (about 1 a.m.) a missing "
+             "file or one without actuals is expected and not logged; %s",
+             area_.name, url.c_str(), held.c_str());
+}
+
+// Just after midnight the new day's file may not exist yet, or exist
+// without an actual: the operator publishes the first hour once it is over.
+bool Poller::AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) const {
+  if (newDaySince_ < 0 || now - newDaySince_ >= kNewDayGraceSeconds) return false;
+  return noActualYet || f.kind == Fetched::Kind::kNotModified ||
+         (f.kind == Fetched::Kind::kFailed && f.status == 404);
+}
+
+std::string Poller::RefreshOnce() {
+  FollowDay(clock_.UnixNow());
   Fetched f = upstream_.Fetch();
   const char* url = upstream_.url().c_str();
   std::string outcome;
   bool good = false;
+  noActualYet_ = false;
   if (f.kind == Fetched::Kind::kNotModified) {
     good = true;
     outcome = "not modified";
@@ -71,9 +100,18 @@ void Poller::RefreshOnce() {
     good = Take(f.body, &outcome);
     if (good) upstream_.Remember(f);
   }
-  metrics_.CountFetch(good);
-  if (good) metrics_.SetLastGoodRead(clock_.UnixNow());
-  LogLineNow("upstream GET %s %ld %zu B %.3f s: %s", url, f.status, f.body.size(), f.seconds, outcome.c_str());
+  const int64_t now = clock_.UnixNow();
+  if (AwaitingNewDay(f, noActualYet_, now)) {
+    metrics_.CountFetch(AreaIndex(area_), FetchResult::kAwaitingNewDay);
+    return {};
+  }
+  metrics_.CountFetch(AreaIndex(area_), good ? FetchResult::kOk : FetchResult::kFailed);
+  if (good) metrics_.SetLastGoodRead(AreaIndex(area_), now);
+  char head[64];
+  std::snprintf(head, sizeof head, " %ld %zu B %.3f s: ", f.status, f.body.size(), f.seconds);
+  std::string line = std::string(area_.name) + ": upstream GET " + url + head + outcome;
+  LogLineNow("%s", line.c_str());
+  return line;
 }
 
 bool Poller::Take(std::string_view bytes, std::string* outcome) {
@@ -84,6 +122,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     return false;
   }
   if (!file->reading) {
+    noActualYet_ = true;
     *outcome = "no actual demand in the file yet (" + file->day.updated + "); the held reading stays";
     return true;
   }
@@ -102,10 +141,10 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     *outcome = "refused the file: its reading (" + Describe(r) + ") lies in the future by the clock";
     return false;
   }
-  Rendering rendering{r, file->day, {}, {}, upstream_.url(), maxAge_};
+  Rendering rendering{r, file->day, {}, {}, upstream_.url(), maxAge_, &area_};
   try {
-    rendering.meterGif = drawer_.DrawMeter(r);
-    rendering.chartGif = drawer_.DrawDay(r, file->day);
+    rendering.meterGif = drawer_.DrawMeter(r, area_.label);
+    rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);
   } catch (const std::exception& e) {
     *outcome = std::string("could not draw the graphs (") + e.what() + "); the held reading stays";
     return false;
@@ -113,6 +152,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
   cache_.Publish(RenderSnapshot(std::move(rendering)));
   heldTime_ = time;
   heldStamp_ = r.updated;
+  newDaySince_ = -1;
   *outcome = "new reading " + Describe(r) + ", file updated " + r.updated;
   return true;
 }

@@ -3,6 +3,12 @@
 // fetch that brings a sound and newer reading draws the graphs and replaces
 // the cache whole; anything else is logged and the held reading stays.
 // Clients never wait on this: they are answered from the cache.
+//
+// A dated source ({date} in its name) is asked for the current day in Japan.
+// At midnight the name moves on; until the new day's file has its first
+// actual (about 1 a.m.) a missing file or one without actuals is expected:
+// the switch is logged once, those answers are not logged as failures, and
+// the old day's last reading stays served while younger than --max-age.
 #pragma once
 
 #include <chrono>
@@ -14,16 +20,26 @@
 
 #include "bridge/cache/cache.h"
 #include "bridge/charts/chart.h"
+#include "bridge/reading/areas.h"
 #include "bridge/reading/japan_time.h"
 #include "bridge/cache/metrics.h"
 #include "bridge/upstream/upstream.h"
 
 namespace gw::bridge {
 
+// After midnight, how long a missing or empty file of the new day counts as
+// expected rather than as a failure: the first actual comes about 1 a.m.
+constexpr int64_t kNewDayGraceSeconds = 3 * 3600;
+
+struct PollerConfig {
+  const Area* area = FindArea("tokyo");
+  std::string source;  // the operator's URL, possibly with {date}
+  int64_t maxAgeSeconds = 3 * 3600;
+};
+
 class Poller {
  public:
-  Poller(Upstream& upstream, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock,
-         int64_t maxAgeSeconds);
+  Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock);
   ~Poller();
   Poller(const Poller&) = delete;
   Poller& operator=(const Poller&) = delete;
@@ -33,8 +49,12 @@ class Poller {
   // Wakes the thread, ends a fetch in progress, and joins.
   void Stop();
 
-  // One fetch and what follows it, logged in one line.
-  void RefreshOnce();
+  // One fetch and what follows it, logged in one line; returns that line,
+  // or nothing when the answer was an expected one just after midnight.
+  std::string RefreshOnce();
+
+  // The file the last or next fetch asks for.
+  const std::string& url() const { return upstream_.url(); }
 
   // Takes a fetched file: true when it was sound (whether or not it brought
   // a new reading); `outcome` says what happened, for the log.
@@ -42,8 +62,13 @@ class Poller {
 
  private:
   void Loop(std::chrono::seconds refresh);
+  // Moves a dated source on to the day in Japan at `now`, logging the switch.
+  void FollowDay(int64_t now);
+  bool AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) const;
 
-  Upstream& upstream_;
+  const Area& area_;
+  const std::string source_;
+  Upstream upstream_;
   Cache& cache_;
   Metrics& metrics_;
   ChartDrawer& drawer_;
@@ -53,6 +78,9 @@ class Poller {
   // back in time, and within one hour a later stamp may correct the figure.
   int64_t heldTime_ = -1;
   std::string heldStamp_;
+  // The midnight of the day switched to, until its first actual; -1 else.
+  int64_t newDaySince_ = -1;
+  bool noActualYet_ = false;  // the last file taken was sound but had none
 
   std::mutex mutex_;
   std::condition_variable wake_;

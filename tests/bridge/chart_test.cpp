@@ -56,8 +56,8 @@ class Chart : public ::testing::Test {
 };
 
 TEST_F(Chart, BothGraphsAreGifsOfTheirSize) {
-  const std::string meter = drawer_->DrawMeter(reading_);
-  const std::string graph = drawer_->DrawDay(reading_, day_);
+  const std::string meter = drawer_->DrawMeter(reading_, "東京");
+  const std::string graph = drawer_->DrawDay(reading_, day_, "東京");
   for (const std::string* gif : {&meter, &graph}) {
     ASSERT_EQ(gif->substr(0, 4), "GIF8");
     // Small enough to travel in every notification mail.
@@ -75,37 +75,37 @@ TEST_F(Chart, BothGraphsAreGifsOfTheirSize) {
 // same figures, from the same drawer or a fresh one.
 TEST_F(Chart, SameFiguresGiveTheSameBytes) {
   const auto other = MakeChartDrawer(GW_TEST_JAPANESE_FONT);
-  EXPECT_EQ(drawer_->DrawMeter(reading_), other->DrawMeter(reading_));
-  EXPECT_EQ(drawer_->DrawDay(reading_, day_), drawer_->DrawDay(reading_, day_));
-  EXPECT_EQ(drawer_->DrawDay(reading_, day_), other->DrawDay(reading_, day_));
+  EXPECT_EQ(drawer_->DrawMeter(reading_, "東京"), other->DrawMeter(reading_, "東京"));
+  EXPECT_EQ(drawer_->DrawDay(reading_, day_, "東京"), drawer_->DrawDay(reading_, day_, "東京"));
+  EXPECT_EQ(drawer_->DrawDay(reading_, day_, "東京"), other->DrawDay(reading_, day_, "東京"));
 }
 
 TEST_F(Chart, GraphsChangeWithTheReading) {
-  const std::string meter = drawer_->DrawMeter(reading_);
-  const std::string graph = drawer_->DrawDay(reading_, day_);
+  const std::string meter = drawer_->DrawMeter(reading_, "東京");
+  const std::string graph = drawer_->DrawDay(reading_, day_, "東京");
   Reading later = reading_;
   later.percent = 84;
-  EXPECT_NE(drawer_->DrawMeter(later), meter);
+  EXPECT_NE(drawer_->DrawMeter(later, "東京"), meter);
   later = reading_;
   later.hour = 15;
-  EXPECT_NE(drawer_->DrawMeter(later), meter);
+  EXPECT_NE(drawer_->DrawMeter(later, "東京"), meter);
   later = reading_;
   later.usage = 3870;
-  EXPECT_NE(drawer_->DrawMeter(later), meter);
+  EXPECT_NE(drawer_->DrawMeter(later, "東京"), meter);
 
   DayFigures next = day_;
   next.hours[15].actual = 3950;
-  EXPECT_NE(drawer_->DrawDay(reading_, next), graph);
+  EXPECT_NE(drawer_->DrawDay(reading_, next, "東京"), graph);
   next = day_;
   next.hours[20].forecast = 4700;
-  EXPECT_NE(drawer_->DrawDay(reading_, next), graph);
+  EXPECT_NE(drawer_->DrawDay(reading_, next, "東京"), graph);
   next = day_;
   next.updated = "2026-12-07T15:00:00+09:00";
-  EXPECT_NE(drawer_->DrawDay(reading_, next), graph);
+  EXPECT_NE(drawer_->DrawDay(reading_, next, "東京"), graph);
 }
 
 TEST_F(Chart, BarsTakeTheColourOfTheirHoursBand) {
-  const Decoded gif(drawer_->DrawDay(reading_, day_));
+  const Decoded gif(drawer_->DrawDay(reading_, day_, "東京"));
   EXPECT_EQ(BarColourAt(gif, day_, 3), BandColour(UsageBand::kStable));
   EXPECT_EQ(BarColourAt(gif, day_, 9), BandColour(UsageBand::kSomewhatTight));
   EXPECT_EQ(BarColourAt(gif, day_, 10), BandColour(UsageBand::kTight));
@@ -115,7 +115,7 @@ TEST_F(Chart, BarsTakeTheColourOfTheirHoursBand) {
 }
 
 TEST_F(Chart, BarsReachTheirFigure) {
-  const Decoded gif(drawer_->DrawDay(reading_, day_));
+  const Decoded gif(drawer_->DrawDay(reading_, day_, "東京"));
   const DayPlot plot = PlotOf(day_);
   const double x = plot.SlotCentre(11);
   const double top = plot.Y(day_.hours[11].actual);
@@ -126,7 +126,7 @@ TEST_F(Chart, BarsReachTheirFigure) {
 }
 
 TEST_F(Chart, HoursToComeHaveNoBarButTheirLines) {
-  const Decoded gif(drawer_->DrawDay(reading_, day_));
+  const Decoded gif(drawer_->DrawDay(reading_, day_, "東京"));
   const DayPlot plot = PlotOf(day_);
   for (int hour : {15, 20, 23}) {
     EXPECT_EQ(BarColourAt(gif, day_, hour), kWhite) << hour;
@@ -139,7 +139,7 @@ TEST_F(Chart, LinesFollowTheFileWhereItHasFiguresOnly) {
   DayFigures day = day_;
   day.hours[16].forecast = 0;  // a forecast the file does not give
   day.hours[17].forecast = 0;
-  const Decoded gif(drawer_->DrawDay(reading_, day));
+  const Decoded gif(drawer_->DrawDay(reading_, day, "東京"));
   const DayPlot plot = PlotOf(day);
   // The forecast breaks there rather than dropping to the axis.
   for (int hour : {16, 17}) {
@@ -160,7 +160,7 @@ TEST_F(Chart, MeterFillsTheDialInTheReadingsBand) {
     const double radians = MeterDial::Degrees(percent) * 3.14159265358979 / 180;
     return gif.At(dial.cx + middle * std::cos(radians), dial.cy - middle * std::sin(radians));
   };
-  const Decoded stable(drawer_->DrawMeter(reading_));
+  const Decoded stable(drawer_->DrawMeter(reading_, "東京"));
   EXPECT_EQ(dialAt(stable, 10), BandColour(UsageBand::kStable));
   EXPECT_EQ(dialAt(stable, 75), BandColour(UsageBand::kStable));
   // Past the reading the dial is an empty track.
@@ -169,14 +169,14 @@ TEST_F(Chart, MeterFillsTheDialInTheReadingsBand) {
   Reading tight = reading_;
   tight.usage = 4550;
   tight.percent = 95;
-  const Decoded tightGif(drawer_->DrawMeter(tight));
+  const Decoded tightGif(drawer_->DrawMeter(tight, "東京"));
   EXPECT_EQ(dialAt(tightGif, 10), BandColour(UsageBand::kTight));
   EXPECT_EQ(dialAt(tightGif, 90), BandColour(UsageBand::kTight));
 
   // Demand over the supply fills the whole dial, and draws.
   Reading over = reading_;
   over.percent = 104;
-  const Decoded overGif(drawer_->DrawMeter(over));
+  const Decoded overGif(drawer_->DrawMeter(over, "東京"));
   EXPECT_EQ(dialAt(overGif, 98), BandColour(UsageBand::kVeryTight));
 }
 
@@ -186,7 +186,7 @@ TEST_F(Chart, ADayWithoutActualsOrCapacityStillDraws) {
   midnight.month = 12;
   midnight.day = 8;
   for (int h = 0; h < 24; ++h) midnight.hours[h].forecast = 3000 + 30 * h;
-  const Decoded gif(drawer_->DrawDay(Reading{}, midnight));
+  const Decoded gif(drawer_->DrawDay(Reading{}, midnight, "東京"));
   ASSERT_TRUE(gif.Valid());
   for (int hour = 0; hour < 24; ++hour) EXPECT_EQ(BarColourAt(gif, midnight, hour), kWhite) << hour;
 }

@@ -90,7 +90,7 @@ TEST_F(FrontTest, SlowAndIdleClientsHoldOnlyTheirOwnConnection) {
   // Others are served at once while both wait.
   for (int i = 0; i < 20; ++i) ASSERT_EQ(Get(bridge_.port(), "/latest.json").status, 200);
   const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < 40 && bridge_.metrics.Render(nullptr, 0).find("status=\"408\"") == std::string::npos; ++i) {
+  for (int i = 0; i < 40 && bridge_.metrics.Render({}, 0).find("status=\"408\"") == std::string::npos; ++i) {
     slow.Send("s");  // a byte every half second, never the end of the headers
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
   }
@@ -125,10 +125,10 @@ TEST(FrontLimits, ConnectionsOverTheCapAreClosedAtOnce) {
   // The request is counted once its answer has gone out, so the client can be
   // there first.
   const std::string counted = "path=\"/healthz\",status=\"503\"} 3";
-  for (int i = 0; i < 250 && bridge.metrics.Render(nullptr, 0).find(counted) == std::string::npos; ++i) {
+  for (int i = 0; i < 250 && bridge.metrics.Render({}, 0).find(counted) == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  EXPECT_THAT(bridge.metrics.Render(nullptr, 0), HasSubstr(counted));
+  EXPECT_THAT(bridge.metrics.Render({}, 0), HasSubstr(counted));
 }
 
 TEST(FrontLogin, ProxyStyleGets407PlainGets401HealthStaysOpen) {
@@ -173,7 +173,7 @@ TEST(FrontReading, NoReadingYetThenFreshThenStale) {
   EXPECT_EQ(stale.status, 503);
   EXPECT_THAT(stale.body, HasSubstr("older than"));
   EXPECT_EQ(Get(bridge.port(), "/healthz").status, 503);
-  EXPECT_THAT(Get(bridge.port(), "/metrics").body, HasSubstr("gridwren_bridge_reading_age_seconds 10860\n"));
+  EXPECT_THAT(Get(bridge.port(), "/metrics").body, HasSubstr("gridwren_bridge_reading_age_seconds{area=\"tokyo\"} 10860\n"));
 }
 
 }  // namespace

@@ -22,9 +22,13 @@ TEST(Options, DefaultsAreTheOperatorAndLocalhost) {
   Options o;
   std::string error;
   ASSERT_TRUE(ParseOptions({}, &o, &error));
-  EXPECT_EQ(o.address, "127.0.0.1");
-  EXPECT_EQ(o.port, 8080);
-  EXPECT_EQ(o.source, "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv");
+  ASSERT_EQ(o.listens.size(), 1u);
+  EXPECT_EQ(o.listens[0].address, "127.0.0.1");
+  EXPECT_EQ(o.listens[0].port, 8080);
+  const auto plan = gw::bridge::PlanService(o);
+  ASSERT_EQ(plan.areas.size(), 1u);
+  EXPECT_STREQ(plan.areas[0].area->name, "tokyo");
+  EXPECT_EQ(plan.areas[0].source, "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv");
   EXPECT_EQ(o.refreshSeconds, 300);
   EXPECT_EQ(o.maxAgeSeconds, 10800);
   EXPECT_EQ(o.maxConnections, 1024u);
@@ -38,8 +42,9 @@ TEST(Options, EveryOptionInBothSpellings) {
                             "--font", "f.ttf", "--max-connections", "8"},
                            &o, &error))
       << error;
-  EXPECT_EQ(o.address, "::1");
-  EXPECT_EQ(o.port, 0);
+  ASSERT_EQ(o.listens.size(), 1u);
+  EXPECT_EQ(o.listens[0].address, "::1");
+  EXPECT_EQ(o.listens[0].port, 0);
   EXPECT_EQ(o.portFile, "p");
   EXPECT_EQ(o.source, "http://127.0.0.1:1/a.csv");
   EXPECT_EQ(o.refreshSeconds, 1);

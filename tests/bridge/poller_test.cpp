@@ -45,7 +45,8 @@ TEST(Poller, FetchesWithValidatorsAndAUserAgentNamingGridwren) {
   bridge.poller.RefreshOnce();
   EXPECT_EQ(source.NotModified(), 1) << "an unchanged file is answered 304";
   EXPECT_EQ(HeldHour(bridge), 14);
-  EXPECT_THAT(bridge.metrics.Render(nullptr, 0), HasSubstr("upstream_fetches_total{result=\"ok\"} 2"));
+  EXPECT_THAT(bridge.metrics.Render({{gw::bridge::FindArea("tokyo"), nullptr}}, 0),
+              HasSubstr("upstream_fetches_total{area=\"tokyo\",result=\"ok\"} 2"));
 }
 
 TEST(Poller, ABadFileKeepsTheHeldReadingAndIsFetchedWholeAgain) {
@@ -64,7 +65,8 @@ TEST(Poller, ABadFileKeepsTheHeldReadingAndIsFetchedWholeAgain) {
   source.Serve(OperatorCsv{}.Bytes() + std::string(3 * 1024 * 1024, '0'));
   bridge.poller.RefreshOnce();
   EXPECT_EQ(bridge.cache.Current(), held) << "the same snapshot, untouched";
-  EXPECT_THAT(bridge.metrics.Render(nullptr, 0), HasSubstr("upstream_fetches_total{result=\"failed\"} 4"));
+  EXPECT_THAT(bridge.metrics.Render({{gw::bridge::FindArea("tokyo"), nullptr}}, 0),
+              HasSubstr("upstream_fetches_total{area=\"tokyo\",result=\"failed\"} 4"));
   EXPECT_EQ(gwtest::Get(bridge.port(), "/latest.json").status, 200);
 }
 
@@ -122,8 +124,12 @@ TEST(Poller, NewReadingsReplaceTheDocumentsWhole) {
 
 class ThrowingDrawer final : public gw::bridge::ChartDrawer {
  public:
-  std::string DrawMeter(const gw::bridge::Reading&) override { throw std::runtime_error("no font"); }
-  std::string DrawDay(const gw::bridge::Reading&, const gw::bridge::DayFigures&) override { return {}; }
+  std::string DrawMeter(const gw::bridge::Reading&, const std::string&) override {
+    throw std::runtime_error("no font");
+  }
+  std::string DrawDay(const gw::bridge::Reading&, const gw::bridge::DayFigures&, const std::string&) override {
+    return {};
+  }
 };
 
 TEST(Poller, AGraphThatCannotBeDrawnKeepsTheHeldReading) {
@@ -132,8 +138,8 @@ TEST(Poller, AGraphThatCannotBeDrawnKeepsTheHeldReading) {
   gw::bridge::Cache cache;
   gw::bridge::Metrics metrics;
   ThrowingDrawer drawer;
-  gw::bridge::Upstream upstream("http://127.0.0.1:9/unused.csv");
-  gw::bridge::Poller poller(upstream, cache, metrics, drawer, clock, 3600);
+  gw::bridge::Poller poller({gw::bridge::FindArea("tokyo"), "http://127.0.0.1:9/unused.csv", 3600}, cache, metrics,
+                            drawer, clock);
   std::string outcome;
   EXPECT_FALSE(poller.Take(OperatorCsv{}.Bytes(), &outcome));
   EXPECT_THAT(outcome, HasSubstr("no font"));

@@ -19,7 +19,7 @@ using testing::HasSubstr;
 
 std::shared_ptr<const Snapshot> SampleSnapshot() {
   return RenderSnapshot({gwtest::AfternoonReading(), DayFigures{}, "GIF89a-meter", "GIF89a-chart",
-                         "https://operator.invalid/juyo-d1-j.csv?\"usage\": 1", 3 * 3600});
+                         "https://operator.invalid/juyo-d1-j.csv?\"usage\": 1", 3 * 3600, FindArea("tokyo")});
 }
 
 // The six fields as the plug-in reads them.
@@ -33,11 +33,12 @@ std::array<int32_t, 6> PluginFields(const std::string& body) {
 }
 
 TEST(LatestJson, ThePluginsFieldReaderGetsTheSixNumbers) {
-  const std::string body = LatestJson(gwtest::AfternoonReading(), "https://operator.invalid/a.csv");
+  const std::string body = LatestJson(gwtest::AfternoonReading(), "https://operator.invalid/a.csv", *FindArea("kansai"));
   EXPECT_EQ(PluginFields(body), (std::array<int32_t, 6>{3869, 4740, 2026, 12, 7, 14}));
   EXPECT_EQ(body.rfind("{\"usage\": 3869, \"capacity\": 4740, \"year\": 2026, \"month\": 12, \"day\": 7, "
                        "\"hour\": 14, \"usage_percent\": 81, ", 0), 0u) << body;
   EXPECT_THAT(body, HasSubstr("\"updated\": \"2026-12-07T14:55:00+09:00\""));
+  EXPECT_THAT(body, HasSubstr(", \"area\": \"kansai\"}"));
 }
 
 TEST(LatestJson, ASourceWithQuotesStaysOneStringAfterTheSix) {
@@ -67,11 +68,14 @@ class ResponderTest : public testing::Test {
  protected:
   Reply Answer(const Request& request, std::shared_ptr<const Snapshot> snapshot, int64_t now = 0,
                const Responder* responder = nullptr) {
+    areas_.cache(0).Publish(std::move(snapshot));
+    AreaViews views(areas_);
     Reply reply;
-    (responder ? *responder : open_).Respond(request, snapshot, now ? now : fresh_, &reply);
+    (responder ? *responder : open_).Respond(request, views, now ? now : fresh_, &reply);
     return reply;
   }
 
+  ServedAreas areas_{{FindArea("tokyo")}};
   Metrics metrics_;
   Responder open_{metrics_, nullptr, 3 * 3600};
   int64_t fresh_ = JapanTimeToUnix(2026, 12, 7, 14, 58);

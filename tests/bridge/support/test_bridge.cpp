@@ -6,14 +6,16 @@ namespace gwtest {
 
 int64_t DefaultNow() { return gw::bridge::JapanTimeToUnix(2026, 12, 7, 14, 55); }
 
+// The clock is set before the poller names its first file from it.
 TestBridge::TestBridge(TestBridgeOptions o)
-    : drawer(gw::bridge::MakeChartDrawer(gw::bridge::kDefaultFont)),
-      upstream(o.source),
-      poller(upstream, cache, metrics, *drawer, clock, o.maxAgeSeconds) {
-  clock.Set(DefaultNow());
+    : clock(DefaultNow()),
+      areas({gw::bridge::FindArea(o.area)}),
+      cache(areas.cache(0)),
+      drawer(gw::bridge::MakeChartDrawer(gw::bridge::kDefaultFont)),
+      poller({gw::bridge::FindArea(o.area), o.source, o.maxAgeSeconds}, cache, metrics, *drawer, clock) {
   if (!o.user.empty()) login_.emplace(o.user, o.password);
   responder_.emplace(metrics, login_ ? &*login_ : nullptr, o.maxAgeSeconds);
-  front_.emplace(gw::bridge::FrontConfig{"127.0.0.1", 0, o.maxConnections, o.threads}, cache, *responder_, metrics,
+  front_.emplace(gw::bridge::FrontConfig{"127.0.0.1", 0, o.maxConnections, o.threads}, areas, *responder_, metrics,
                  clock);
   port_ = front_->Listen();
   front_->Start();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/cache/cache.h"
+#include "bridge/cache/served_areas.h"
 #include "bridge/charts/chart.h"
 #include "bridge/serving/front.h"
 #include "bridge/reading/japan_time.h"
@@ -21,17 +22,19 @@ namespace gwtest {
 
 class FakeClock final : public gw::bridge::Clock {
  public:
+  explicit FakeClock(int64_t now = 0) : now_(now) {}
   int64_t UnixNow() const override { return now_.load(); }
   void Set(int64_t unixSeconds) { now_ = unixSeconds; }
 
  private:
-  std::atomic<int64_t> now_{0};
+  std::atomic<int64_t> now_;
 };
 
 // 2026-12-07 14:55 in Japan: the stamp of OperatorCsv's default file.
 int64_t DefaultNow();
 
 struct TestBridgeOptions {
+  std::string area = "tokyo";
   std::string source = "http://127.0.0.1:9/unused.csv";
   std::string user, password;  // a login when both are set
   int64_t maxAgeSeconds = 3 * 3600;
@@ -49,10 +52,10 @@ class TestBridge {
   bool Take(const std::string& bytes, std::string* outcome = nullptr);
 
   FakeClock clock;
-  gw::bridge::Cache cache;
+  gw::bridge::ServedAreas areas;
+  gw::bridge::Cache& cache;  // the one area's
   gw::bridge::Metrics metrics;
   std::unique_ptr<gw::bridge::ChartDrawer> drawer;
-  gw::bridge::Upstream upstream;
   gw::bridge::Poller poller;
 
  private:

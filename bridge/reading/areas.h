@@ -1,0 +1,38 @@
+// Japan's ten grid areas, each with its own transmission operator and its
+// own file of the day. Most operators put the day in the file's name, so a
+// source may hold `{date}`: the current day in Japan as YYYYMMDD, filled in
+// at every fetch.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace gw::bridge {
+
+struct Area {
+  const char* name;    // as on the command line and in the per-area API, e.g. "kansai"
+  const char* label;   // the area's name as the operators write it, e.g. "関西"
+  const char* source;  // the operator's file of the day, possibly with {date}
+};
+
+constexpr size_t kAreaCount = 10;
+
+// North to south, as the operators number them.
+const std::array<Area, kAreaCount>& AllAreas();
+
+// The area so named, or null.
+const Area* FindArea(std::string_view name);
+// Its place in AllAreas(), for tables indexed by area.
+size_t AreaIndex(const Area& area);
+// "hokkaido, tohoku, ..., okinawa", for messages.
+std::string AreaNames();
+
+// The source with every `{date}` replaced by the day in Japan at
+// `unixSeconds`, e.g. juyo_06_{date}.csv -> juyo_06_20261207.csv.
+std::string SourceForDay(std::string_view source, int64_t unixSeconds);
+bool IsDatedSource(std::string_view source);
+
+}  // namespace gw::bridge

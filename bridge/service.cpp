@@ -1,0 +1,97 @@
+#include "bridge/service.h"
+
+#include <mutex>
+#include <stdexcept>
+
+namespace gw::bridge {
+namespace {
+
+std::optional<Login> MakeLogin(const Options& o) {
+  if (o.user.empty()) return std::nullopt;
+  std::string password, error;
+  if (!ReadPasswordFile(o.passwordFile, &password, &error)) throw std::runtime_error(error);
+  return Login(o.user, password);
+}
+
+// One drawer for every area's poller: each draws only when its area has a
+// new reading, so taking turns costs nothing, and no platform's drawing
+// library has to be safe for threads.
+class TakingTurnsDrawer final : public ChartDrawer {
+ public:
+  explicit TakingTurnsDrawer(std::unique_ptr<ChartDrawer> drawer) : drawer_(std::move(drawer)) {}
+  std::string DrawMeter(const Reading& reading, const std::string& area) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return drawer_->DrawMeter(reading, area);
+  }
+  std::string DrawDay(const Reading& reading, const DayFigures& day, const std::string& area) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return drawer_->DrawDay(reading, day, area);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unique_ptr<ChartDrawer> drawer_;
+};
+
+std::vector<const Area*> AreasOf(const ServicePlan& plan) {
+  std::vector<const Area*> areas;
+  for (const AreaSource& a : plan.areas) areas.push_back(a.area);
+  return areas;
+}
+
+}  // namespace
+
+Service::Service(const Options& options, const Clock& clock, int threads)
+    : options_(options),
+      plan_(PlanService(options)),
+      clock_(clock),
+      login_(MakeLogin(options)),
+      drawer_(std::make_unique<TakingTurnsDrawer>(MakeChartDrawer(options.font))),
+      areas_(std::make_unique<ServedAreas>(AreasOf(plan_))) {
+  for (size_t i = 0; i < plan_.areas.size(); ++i) {
+    PollerConfig config{plan_.areas[i].area, plan_.areas[i].source, options.maxAgeSeconds};
+    pollers_.push_back(std::make_unique<Poller>(config, areas_->cache(i), metrics_, *drawer_, clock_));
+  }
+  for (const ListenSpec& listen : plan_.listens) {
+    const size_t home = areas_->Find(listen.area);
+    responders_.push_back(
+        std::make_unique<Responder>(metrics_, login_ ? &*login_ : nullptr, options.maxAgeSeconds, home));
+    fronts_.push_back(std::make_unique<Front>(
+        FrontConfig{listen.address, listen.port, options.maxConnections, threads}, *areas_, *responders_.back(),
+        metrics_, clock_));
+  }
+}
+
+Service::~Service() { Stop(); }
+
+std::vector<uint16_t> Service::Listen() {
+  std::vector<uint16_t> ports;
+  for (auto& front : fronts_) ports.push_back(front->Listen());
+  return ports;
+}
+
+void Service::Start() {
+  for (auto& front : fronts_) front->Start();
+  for (auto& poller : pollers_) poller->Start(std::chrono::seconds(options_.refreshSeconds));
+}
+
+void Service::Stop() {
+  for (auto& front : fronts_) front->Stop();
+  for (auto& poller : pollers_) poller->Stop();
+}
+
+std::string Service::Describe(const std::vector<uint16_t>& ports) const {
+  std::string text = "listening on";
+  for (size_t i = 0; i < plan_.listens.size() && i < ports.size(); ++i) {
+    text += (i ? ", " : " ") + plan_.listens[i].address + ":" + std::to_string(ports[i]) + " (" +
+            plan_.listens[i].area + ")";
+  }
+  text += "; reading";
+  for (size_t i = 0; i < plan_.areas.size(); ++i) {
+    text += (i ? ", " : " ") + std::string(plan_.areas[i].area->name) + " from " + plan_.areas[i].source;
+  }
+  return text + " every " + std::to_string(options_.refreshSeconds) + " s; max age " +
+         std::to_string(options_.maxAgeSeconds) + " s; " + (login_ ? "login required" : "no login");
+}
+
+}  // namespace gw::bridge
