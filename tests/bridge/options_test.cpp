@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "bridge/reading/japan_time.h"
+
 namespace {
 
 using gw::bridge::Options;
@@ -74,6 +76,70 @@ TEST(Options, HelpWinsOverTheRest) {
   std::string error;
   ASSERT_TRUE(ParseOptions({"--help", "--bogus"}, &o, &error));
   EXPECT_TRUE(o.help);
+}
+
+}  // namespace
+
+namespace {
+
+using gw::bridge::PlanService;
+
+TEST(OptionsAreas, AnUnknownAreaIsRefusedNamingAllTen) {
+  const std::string error = Refusal({"--area", "osaka"});
+  EXPECT_THAT(error, HasSubstr("--area"));
+  EXPECT_THAT(error, HasSubstr("hokkaido, tohoku, tokyo, chubu, hokuriku, kansai, chugoku, shikoku, kyushu, "
+                               "okinawa"));
+  EXPECT_THAT(Refusal({"--listen", "127.0.0.1:8080=osaka"}), HasSubstr("kyushu"));
+  EXPECT_THAT(Refusal({"--source", "osaka=http://127.0.0.1/a.csv"}), HasSubstr("okinawa"));
+  EXPECT_THAT(Refusal({"--source", "kansai=file:///a.csv"}), HasSubstr("--source"));
+}
+
+TEST(OptionsAreas, OneAreaTakesItsOperatorsDatedFileUnlessASourceIsGiven) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"--area", "kansai"}, &o, &error)) << error;
+  auto plan = PlanService(o);
+  ASSERT_EQ(plan.areas.size(), 1u);
+  EXPECT_EQ(plan.areas[0].source, "https://www.kansai-td.co.jp/yamasou/juyo_06_{date}.csv");
+  EXPECT_EQ(plan.listens[0].area, "kansai");
+  Options local;
+  ASSERT_TRUE(ParseOptions({"--area=okinawa", "--source", "http://127.0.0.1:1/juyo_10_{date}.csv"}, &local, &error));
+  EXPECT_EQ(PlanService(local).areas[0].source, "http://127.0.0.1:1/juyo_10_{date}.csv");
+}
+
+TEST(OptionsAreas, ListenersAndSourcesPerAreaServeEachAreaOnce) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"--area", "kansai", "--listen", "127.0.0.1:8080", "--listen", "[::1]:8081=tokyo",
+                            "--listen", "0.0.0.0:8082=kansai", "--source", "tokyo=http://127.0.0.1:1/t.csv",
+                            "--source", "http://127.0.0.1:1/k.csv", "--source=kyushu=http://127.0.0.1:1/q.csv?a=b"},
+                           &o, &error))
+      << error;
+  auto plan = PlanService(o);
+  ASSERT_EQ(plan.listens.size(), 3u);
+  EXPECT_EQ(plan.listens[0].area, "kansai") << "a listener without =AREA serves --area";
+  EXPECT_EQ(plan.listens[1].address, "::1");
+  EXPECT_EQ(plan.listens[1].area, "tokyo");
+  EXPECT_EQ(plan.listens[2].port, 8082);
+  ASSERT_EQ(plan.areas.size(), 3u) << "kansai, tokyo and kyushu (through the per-area API only)";
+  EXPECT_STREQ(plan.areas[0].area->name, "kansai");
+  EXPECT_EQ(plan.areas[0].source, "http://127.0.0.1:1/k.csv");
+  EXPECT_EQ(plan.areas[1].source, "http://127.0.0.1:1/t.csv");
+  EXPECT_STREQ(plan.areas[2].area->name, "kyushu");
+  EXPECT_EQ(plan.areas[2].source, "http://127.0.0.1:1/q.csv?a=b");
+}
+
+TEST(Areas, TenAreasAndTheDayInTheirSources) {
+  ASSERT_EQ(gw::bridge::AllAreas().size(), 10u);
+  EXPECT_STREQ(gw::bridge::FindArea("okinawa")->label, "沖縄");
+  EXPECT_EQ(gw::bridge::FindArea("Tokyo"), nullptr);
+  // 23:59 in Japan is still the 7th; a minute later it is the 8th, while in
+  // UTC it is the 7th all along.
+  const int64_t late = gw::bridge::JapanTimeToUnix(2026, 12, 7, 23, 59);
+  EXPECT_EQ(gw::bridge::SourceForDay("http://x/juyo_06_{date}.csv", late), "http://x/juyo_06_20261207.csv");
+  EXPECT_EQ(gw::bridge::SourceForDay("http://x/{date}/{date}.csv", late + 60), "http://x/20261208/20261208.csv");
+  EXPECT_EQ(gw::bridge::SourceForDay("http://x/juyo-d1-j.csv", late), "http://x/juyo-d1-j.csv");
+  EXPECT_EQ(gw::bridge::JapanDateDigits(gw::bridge::JapanTimeToUnix(2028, 2, 29, 0, 0)), "20280229");
 }
 
 }  // namespace

@@ -193,3 +193,72 @@ TEST(Poller, StopEndsAFetchInProgress) {
 }
 
 }  // namespace
+
+namespace {
+
+using gw::bridge::JapanTimeToUnix;
+
+// A dated source: the poller asks for the day in Japan, moves on at
+// midnight, serves the old day's last hour while the new day's file is
+// missing or still without actuals, and reports none of that as a failure
+// until the first actual is long overdue.
+TEST(PollerDatedSource, CrossesMidnightWithoutFailures) {
+  SourceServer source;
+  OperatorCsv lastHour;
+  lastHour.hoursWithActual = 24;
+  lastHour.stampTime = "23:55";
+  source.Serve(lastHour.Bytes());
+  gwtest::TestBridgeOptions options;
+  options.area = "kansai";
+  options.source = source.Url().substr(0, source.Url().rfind('/')) + "/juyo_06_{date}.csv";
+  TestBridge bridge(options);
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 7, 23, 58));
+  EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("new reading"));
+  EXPECT_THAT(source.LastTarget(), testing::EndsWith("/juyo_06_20261207.csv"));
+  auto held = bridge.cache.Current();
+  ASSERT_EQ(HeldHour(bridge), 23);
+
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
+  source.Serve("no such file", 404);
+  EXPECT_EQ(bridge.poller.RefreshOnce(), "") << "expected just after midnight: not logged";
+  EXPECT_THAT(source.LastTarget(), testing::EndsWith("/juyo_06_20261208.csv"));
+  OperatorCsv empty;
+  empty.day = 8;
+  empty.hoursWithActual = 0;
+  empty.stampTime = "0:35";
+  source.Serve(empty.Bytes());
+  EXPECT_EQ(bridge.poller.RefreshOnce(), "");
+  EXPECT_EQ(bridge.cache.Current(), held) << "the old day's last hour stays";
+  const auto latest = gwtest::Get(bridge.port(), "/latest.json");
+  EXPECT_EQ(latest.status, 200);
+  EXPECT_THAT(latest.body, HasSubstr("\"day\": 7, \"hour\": 23,"));
+  const std::string metrics = bridge.metrics.Render({{gw::bridge::FindArea("kansai"), nullptr}}, 0);
+  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"failed\"} 0"));
+  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 2"));
+
+  OperatorCsv first = empty;
+  first.hoursWithActual = 1;
+  first.stampTime = "1:05";
+  source.Serve(first.Bytes());
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 1, 6));
+  EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("new reading 2026-12-08 00時"));
+
+  // A day whose file is still missing hours after midnight is a failure.
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 9, 3, 1));
+  source.Serve("no such file", 404);
+  EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("failed: the source answered HTTP 404"));
+  EXPECT_THAT(source.LastTarget(), testing::EndsWith("/juyo_06_20261209.csv"));
+}
+
+TEST(PollerDatedSource, AnUndatedSourceKeepsItsName) {
+  SourceServer source;
+  source.Serve(OperatorCsv{}.Bytes());
+  TestBridge bridge(From(source));
+  bridge.poller.RefreshOnce();
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
+  source.Serve("no such file", 404);
+  EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("failed"));
+  EXPECT_EQ(source.LastTarget(), "/forecast/html/images/juyo-d1-j.csv");
+}
+
+}  // namespace

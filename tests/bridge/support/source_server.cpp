@@ -62,6 +62,11 @@ std::string SourceServer::LastUserAgent() const {
   return userAgent_;
 }
 
+std::string SourceServer::LastTarget() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return target_;
+}
+
 // One connection at a time, one request each: the bridge makes one request
 // per refresh, and anything more is exactly what tests count.
 void SourceServer::Loop() {
@@ -84,6 +89,7 @@ void SourceServer::Loop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       userAgent_ = std::string(request[http::field::user_agent]);
+      target_ = std::string(request.target());
       const bool same = !etag_.empty() && request[http::field::if_none_match] == etag_;
       notModified_ += same ? 1 : 0;
       response.result(same ? 304 : status_);

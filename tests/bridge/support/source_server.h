@@ -26,6 +26,7 @@ class SourceServer {
   int Requests() const { return requests_.load(); }
   int NotModified() const { return notModified_.load(); }
   std::string LastUserAgent() const;
+  std::string LastTarget() const;  // the path of the last request
 
  private:
   void Loop();
@@ -35,7 +36,7 @@ class SourceServer {
   std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0}, notModified_{0}, delayMs_{0};
   mutable std::mutex mutex_;
-  std::string body_, etag_, userAgent_;
+  std::string body_, etag_, userAgent_, target_;
   int status_ = 404;
   std::thread thread_;
 };
