@@ -80,6 +80,13 @@ TEST_F(Chart, SameFiguresGiveTheSameBytes) {
   EXPECT_EQ(drawer_->DrawDay(reading_, day_, "東京"), other->DrawDay(reading_, day_, "東京"));
 }
 
+// Both titles name the area, so that an office serving two areas never
+// mails one area's graphs as the other's.
+TEST_F(Chart, TheTitlesNameTheArea) {
+  EXPECT_NE(drawer_->DrawMeter(reading_, "東京"), drawer_->DrawMeter(reading_, "沖縄"));
+  EXPECT_NE(drawer_->DrawDay(reading_, day_, "東京"), drawer_->DrawDay(reading_, day_, "沖縄"));
+}
+
 TEST_F(Chart, GraphsChangeWithTheReading) {
   const std::string meter = drawer_->DrawMeter(reading_, "東京");
   const std::string graph = drawer_->DrawDay(reading_, day_, "東京");
