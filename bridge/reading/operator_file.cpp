@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "bridge/reading/figure_limits.h"
+#include "bridge/reading/japan_time.h"
+#include "bridge/reading/names.h"
 #include "bridge/reading/text_cells.h"
 
 namespace gw::bridge {
@@ -14,11 +17,20 @@ namespace {
 constexpr char kUpdateWord[] = "UPDATE";
 constexpr char kPeakSupply[] = "ピーク時供給力";
 constexpr char kForecastPeak[] = "予想最大電力";
-constexpr char kRate[] = "率";  // 使用率ピーク時供給力, 予備率ピーク時供給力
+// Head blocks of the same family that are not the day's own figures: the
+// supply at the hour of the highest usage or the lowest reserve, and
+// tomorrow's blocks where an area writes them before the table.
+constexpr const char* kOtherHeadBlocks[] = {"使用率", "予備率", "翌日"};
 constexpr char kActual[] = "実績";
 constexpr char kForecast[] = "予測";
+constexpr char kForecastToo[] = "予想";
 constexpr char kPercent[] = "使用率";
+constexpr char kReserve[] = "予備率";
 constexpr char kSupply[] = "供給力";
+// The operator writes the day's last hour at about 0:05 the next day, into
+// the old day's file; a stamp later than this on the next day is not the
+// file's own.
+constexpr int kNextDayStampHours = 1;
 
 // The operator's file is CP932. A UTF-8 file decodes as CP932 without a
 // single error more often than not, into nonsense, so it is told apart first.
@@ -45,23 +57,30 @@ struct Columns {
 // starts the same way and is never the one taken.
 size_t FindHourlyTable(const std::vector<Line>& lines) {
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].cells.size() >= 2 && lines[i].cells[0] == "DATE" && lines[i].cells[1] == "TIME") return i;
+    const auto& cells = lines[i].cells;
+    if (cells.size() >= 2 && NormaliseName(cells[0]) == "DATE" && NormaliseName(cells[1]) == "TIME") return i;
   }
   Reject("no hourly table: no line starts with DATE,TIME");
 }
 
-// Stable parts of the names rather than whole names, so that other areas'
-// files (供給力想定値, a 需要 prefix) read alike. 使用率 is tried first: a
-// name holding it is the percentage, whatever else it holds.
+// Stable parts of the folded names rather than whole names, so that other
+// areas' files (需要実績, 予想値, 供給力想定値) read alike. The order matters:
+// a name holding 使用率 is the percentage and one holding 予備率 (Kyushu's
+// reserve) is none of ours, whatever else they hold; a name holding 供給力
+// is the supply even when it says 予測 too (供給力予測値).
+int* ColumnSlot(const std::string& name, Columns* c) {
+  if (Contains(name, kPercent)) return &c->percent;
+  if (Contains(name, kReserve)) return nullptr;
+  if (Contains(name, kSupply)) return &c->supply;
+  if (Contains(name, kActual)) return &c->actual;
+  if (Contains(name, kForecast) || Contains(name, kForecastToo)) return &c->forecast;
+  return nullptr;
+}
+
 Columns FindColumns(const Line& header) {
   Columns c;
   for (size_t i = 2; i < header.cells.size(); ++i) {
-    const std::string& name = header.cells[i];
-    int* slot = Contains(name, kPercent)    ? &c.percent
-                : Contains(name, kActual)   ? &c.actual
-                : Contains(name, kForecast) ? &c.forecast
-                : Contains(name, kSupply)   ? &c.supply
-                                            : nullptr;
+    int* slot = ColumnSlot(NormaliseName(header.cells[i]), &c);
     if (slot == nullptr || *slot >= 0) continue;
     *slot = static_cast<int>(i);
     c.needed = i + 1;
@@ -144,8 +163,9 @@ HourlyTable ReadHourlyTable(const std::vector<Line>& lines, size_t headerIndex) 
   return table;
 }
 
-// `YYYY/M/D H:MM UPDATE`, the time the operator last wrote the file.
-std::string ReadStamp(const std::vector<Line>& lines, size_t end) {
+// `YYYY/M/D H:MM UPDATE` (some areas pad: `2022/12/06 08:05`), the time
+// the operator last wrote the file, as seconds since 1970.
+int64_t ReadStamp(const std::vector<Line>& lines, size_t end) {
   for (size_t i = 0; i < end; ++i) {
     const std::string& text = lines[i].text;
     if (!EndsWith(text, kUpdateWord)) continue;
@@ -155,34 +175,99 @@ std::string ReadStamp(const std::vector<Line>& lines, size_t end) {
     Date date = ParseDate(text.substr(0, space), at);
     std::string rest = text.substr(space + 1, text.size() - space - 1 - (sizeof kUpdateWord - 1));
     TimeOfDay time = ParseTimeOfDay(Trim(rest), at);
-    char iso[40];
-    std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:00+09:00", date.year, date.month, date.day, time.hour,
-                  time.minute);
-    return iso;
+    return JapanTimeToUnix(date.year, date.month, date.day, time.hour, time.minute);
   }
   Reject("no stamp line 'Y/M/D H:MM UPDATE' before the hourly table");
 }
 
-// A head block is a header line and a value line; its figure is the value
-// line's first cell. Only blocks before the hourly table are today's: the
-// same blocks follow later for tomorrow, with other figures.
+// The stamp belongs to the table's day, or to the first hour of the next
+// day when the operator writes the last hour after midnight. Any other
+// stamp would be served as the file's time and, once held, would make every
+// correct file look older than it.
+void CheckStampDay(int64_t stamp, const Date& table) {
+  const int64_t dayStart = JapanTimeToUnix(table.year, table.month, table.day, 0);
+  const int64_t latest = dayStart + (24 + kNextDayStampHours) * 3600;
+  if (stamp >= dayStart && stamp < latest) return;
+  Reject("the stamp line (" + UnixToJapanIso(stamp) + ") is not of the hourly table's day " +
+         std::to_string(table.year) + "/" + std::to_string(table.month) + "/" + std::to_string(table.day));
+}
+
+bool IsOtherHeadBlock(const std::string& name) {
+  for (const char* other : kOtherHeadBlocks) {
+    if (name.rfind(other, 0) == 0) return true;
+  }
+  return false;
+}
+
+// A head block's figure: the value line's first cell. An unpublished block
+// is written as empty cells (`,,,,,`) and reads as 0, "not given".
+int32_t HeadFigure(const Line& value, const std::string& name) {
+  const std::string& cell = value.cells[0];
+  if (cell.empty()) return 0;
+  const std::string where = Where(value, name);
+  const int32_t figure = ParseFigure(cell, where);
+  if (std::string beyond = FigureBeyondLimit(where, figure); !beyond.empty()) Reject(beyond);
+  return figure;
+}
+
+// A head block is a header line and a value line. Only blocks before the
+// hourly table are today's: the same blocks follow later for tomorrow, with
+// other figures. The first block of each kind is the day's, even when it is
+// not yet published: a later block of the family is another figure.
 void ReadHeadBlocks(const std::vector<Line>& lines, size_t end, DayFigures* day) {
   bool peakFound = false, forecastFound = false;
   for (size_t i = 0; i + 1 < end; ++i) {
-    const std::string& name = lines[i].cells[0];
-    if (Contains(name, kRate)) continue;
+    const std::string name = NormaliseName(lines[i].cells[0]);
+    if (IsOtherHeadBlock(name)) continue;
     bool peak = !peakFound && Contains(name, kPeakSupply);
-    bool forecast = !forecastFound && Contains(name, kForecastPeak);
+    bool forecast = !forecastFound && !peak && Contains(name, kForecastPeak);
     if (!peak && !forecast) continue;
-    int32_t value = ParseFigure(lines[i + 1].cells[0], Where(lines[i + 1], name));
-    (peak ? day->peakCapacity : day->forecastPeak) = value;
+    (peak ? day->peakCapacity : day->forecastPeak) = HeadFigure(lines[i + 1], lines[i].cells[0]);
     (peak ? peakFound : forecastFound) = true;
   }
 }
 
+// Every figure of the day's table, not only the reading's: the graphs draw
+// them all, and an absurd one means the file is not what it seems.
+void CheckDayFigures(const HourlyTable& table) {
+  for (int hour = 0; hour < 24; ++hour) {
+    const HourFigures& h = table.hours[static_cast<size_t>(hour)];
+    const std::string at = std::to_string(hour) + "時";
+    for (int32_t figure : {h.actual, h.forecast, h.capacity}) {
+      if (std::string beyond = FigureBeyondLimit(at, figure); !beyond.empty()) Reject(beyond);
+    }
+    if (h.actual <= 0) continue;
+    if (std::string beyond = UsageBeyondCapacity(at, h.actual, h.capacity); !beyond.empty()) Reject(beyond);
+  }
+}
+
+// The file's own 使用率 must agree with the figures read, within a point,
+// either way: a disagreement means a column was misread. An empty cell
+// cannot be held against them; but where the file gives 使用率 beside its
+// other actuals, an hour with an actual and no 使用率 is a file caught
+// half-written or edited, and is refused rather than taken unchecked.
+void CheckOwnPercent(const HourlyTable& table, const Reading& r) {
+  const double own = table.percents[static_cast<size_t>(r.hour)];
+  const double computed = static_cast<double>(r.usage) * 100.0 / r.capacity;
+  if (own >= 0 && std::fabs(own - computed) > 1.0) {
+    char text[160];
+    std::snprintf(text, sizeof text, "the file's 使用率 for %d時 (%g%%) disagrees with %d/%d = %.1f%%: misread",
+                  r.hour, own, r.usage, r.capacity, computed);
+    Reject(text);
+  }
+  if (own >= 0 || table.columns.percent < 0) return;
+  for (int hour = 0; hour < r.hour; ++hour) {
+    if (table.hours[static_cast<size_t>(hour)].actual > 0 && table.percents[static_cast<size_t>(hour)] >= 0) {
+      Reject("the file's 使用率 for " + std::to_string(r.hour) + "時 is empty where earlier hours have one: " +
+             "a half-written file, its figures cannot be checked");
+    }
+  }
+}
+
 // The latest hour whose actual holds a positive number; an empty cell or 0
-// is an hour still to come.
-std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures& day) {
+// is an hour still to come. Its 使用率 says nothing of that: some areas
+// write a forecast there for hours to come.
+std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures& day, int64_t stamp) {
   for (int hour = 23; hour >= 0; --hour) {
     const HourFigures& h = table.hours[static_cast<size_t>(hour)];
     if (h.actual <= 0) continue;
@@ -190,20 +275,18 @@ std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures&
     r.usage = h.actual;
     r.capacity = h.capacity > 0 ? h.capacity : day.peakCapacity;
     if (r.capacity <= 0) Reject("no supply capacity for " + std::to_string(hour) + "時, nor a ピーク時供給力 block");
+    const std::string at = std::to_string(hour) + "時";
+    if (std::string beyond = UsageBeyondCapacity(at, r.usage, r.capacity); !beyond.empty()) Reject(beyond);
+    if (stamp < JapanTimeToUnix(day.year, day.month, day.day, hour)) {
+      Reject("the stamp line (" + day.updated + ") is earlier than the hour " + at + " it gives an actual for");
+    }
     r.year = day.year;
     r.month = day.month;
     r.day = day.day;
     r.hour = hour;
-    r.percent = static_cast<uint32_t>(static_cast<int64_t>(r.usage) * 100 / r.capacity);
+    r.percent = static_cast<uint32_t>(UsagePercentOf(r.usage, r.capacity));  // at most 150: see the limits
     r.updated = day.updated;
-    double own = table.percents[static_cast<size_t>(hour)];
-    double computed = static_cast<double>(r.usage) * 100.0 / r.capacity;
-    if (own >= 0 && std::fabs(own - computed) > 1.0) {
-      char text[160];
-      std::snprintf(text, sizeof text, "the file's 使用率 for %d時 (%g%%) disagrees with %d/%d = %.1f%%: misread", hour,
-                    own, r.usage, r.capacity, computed);
-      Reject(text);
-    }
+    CheckOwnPercent(table, r);
     return r;
   }
   return std::nullopt;
@@ -213,15 +296,18 @@ OperatorFile ReadFile(std::string_view bytes) {
   std::vector<Line> lines = SplitLines(DecodeFile(bytes));
   size_t header = FindHourlyTable(lines);
   HourlyTable table = ReadHourlyTable(lines, header);
+  CheckDayFigures(table);
   OperatorFile file;
   DayFigures& day = file.day;
   day.year = table.date.year;
   day.month = table.date.month;
   day.day = table.date.day;
-  day.updated = ReadStamp(lines, header);
+  file.stamp = ReadStamp(lines, header);
+  CheckStampDay(file.stamp, table.date);
+  day.updated = UnixToJapanIso(file.stamp);
   ReadHeadBlocks(lines, header, &day);
   day.hours = table.hours;
-  file.reading = LatestReading(table, day);
+  file.reading = LatestReading(table, day, file.stamp);
   return file;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ struct OperatorFile {
   // Absent before the day's first actual, just after midnight: the file is
   // sound, there is simply nothing to report yet.
   std::optional<Reading> reading;
+  // The stamp line's moment, seconds since 1970 (DayFigures::updated as a
+  // number): always of the table's day, or of the next day's first hour.
+  int64_t stamp = 0;
 };
 
 // Reads the file's bytes (CP932, CRLF or LF line ends). A file is taken

@@ -100,6 +100,28 @@ TEST(OperatorFile, JustAfterMidnightThereIsNoReadingYet) {
   EXPECT_EQ(file->day.updated, "2026-12-07T00:05:00+09:00");
 }
 
+// At 1 a.m. the only actual is hour 0's; at 0:05 the next day the operator
+// writes the old day's last hour.
+TEST(OperatorFile, TheFirstAndTheLastHourOfTheDayAreReadings) {
+  OperatorCsv first;
+  first.hoursWithActual = 1;
+  first.stampTime = "1:05";
+  auto file = Read(first.Bytes());
+  ASSERT_TRUE(file && file->reading);
+  EXPECT_EQ(file->reading->hour, 0);
+  EXPECT_EQ(file->reading->usage, OperatorCsv::Actual(0));
+  EXPECT_EQ(file->reading->capacity, OperatorCsv::Supply(0));
+  OperatorCsv last;
+  last.hoursWithActual = 24;
+  last.stampDate = "2026/12/8";
+  last.stampTime = "0:05";
+  file = Read(last.Bytes());
+  ASSERT_TRUE(file && file->reading);
+  EXPECT_EQ(file->reading->hour, 23);
+  EXPECT_EQ(file->reading->day, 7);
+  EXPECT_EQ(file->reading->updated, "2026-12-08T00:05:00+09:00");
+}
+
 TEST(OperatorFile, HoursToComeReadTheSameAsZeroOrEmpty) {
   OperatorCsv zero, empty;
   empty.futureEmpty = true;
@@ -156,15 +178,31 @@ TEST(OperatorFile, WithoutASupplyColumnTheDaysPeakSupplyIsTheCapacity) {
 TEST(OperatorFile, UsagePercentMustAgreeWithinOnePoint) {
   const double exact = OperatorCsv::Actual(14) * 100.0 / OperatorCsv::Supply(14);
   OperatorCsv csv;
-  csv.percentText[14] = std::to_string(static_cast<int>(exact) + 3);
-  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("使用率"));
-  char near[16];
-  std::snprintf(near, sizeof near, "%.1f", exact + 0.9);
-  csv.percentText[14] = near;
-  EXPECT_TRUE(Read(csv.Bytes()).has_value()) << "0.9 points off is within one";
+  for (double off : {3.0, -3.0, 1.2, -1.2}) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", exact + off);
+    csv.percentText[14] = text;
+    EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("使用率")) << text;
+    std::snprintf(text, sizeof text, "%.1f", exact + off * 0.3);
+    csv.percentText[14] = text;
+    EXPECT_TRUE(Read(csv.Bytes()).has_value()) << text << " is within one point";
+  }
   // Only the reading's own hour is held against its figures.
   csv.percentText = {{3, "5"}};
   EXPECT_TRUE(Read(csv.Bytes()).has_value());
+}
+
+// An empty 使用率 cannot be checked. Where the file writes it beside every
+// other actual, the reading's hour without one is a half-written file; where
+// the file never gives it, there is nothing to hold the figures against.
+TEST(OperatorFile, AnEmptyUsagePercentBesideAnActualIsRefusedWhereTheFileGivesOthers) {
+  OperatorCsv csv;
+  csv.percentText[14] = "";
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("使用率 for 14時 is empty"));
+  for (int h = 0; h < 24; ++h) csv.percentText[h] = "";
+  auto file = Read(csv.Bytes());
+  ASSERT_TRUE(file && file->reading);
+  EXPECT_EQ(file->reading->hour, 14);
 }
 
 TEST(OperatorFile, RefusesACutFile) {

@@ -15,19 +15,38 @@ std::string Join(const std::vector<std::string>& cells) {
   return line;
 }
 
-std::vector<std::string> HeadBlocks(int month, int day, int peakSupply, int forecastPeak) {
-  const std::string when = "," + std::to_string(month) + "/" + std::to_string(day) + ",8:30";
-  return {"ピーク時供給力(万kW),時間帯,供給力情報更新日,供給力情報更新時刻",
-          std::to_string(peakSupply) + ",18:00～19:00" + when, "",
-          "予想最大電力(万kW),時間帯,予想最大電力情報更新日,予想最大電力情報更新時刻",
-          std::to_string(forecastPeak) + ",18:00～19:00" + when, "",
-          "使用率ピーク時供給力(万kW),時間帯,供給力情報更新日,供給力情報更新時刻",
-          std::to_string(peakSupply - 40) + ",18:00～19:00" + when, "",
-          "予備率ピーク時供給力(万kW),時間帯,供給力情報更新日,供給力情報更新時刻",
-          std::to_string(peakSupply - 80) + ",18:00～19:00" + when, ""};
+bool Has(const std::string& name, const char* part) { return name.find(part) != std::string::npos; }
+
+std::string Two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+struct HeadLayout {
+  std::string prefix, date;
+  bool reserve = false, blank = false;
+};
+
+std::vector<std::string> HeadBlock(const std::string& name, int value, const char* kind, const HeadLayout& l,
+                                   int reserve) {
+  const std::string header = name + ",時間帯" + (l.reserve ? ",予備率(%)" : "") + "," + kind + "情報更新日," + kind +
+                             "情報更新時刻";
+  if (l.blank) return {header, std::string(static_cast<size_t>(std::count(header.begin(), header.end(), ',')), ','), ""};
+  return {header,
+          std::to_string(value) + ",18:00～19:00" + (l.reserve ? "," + std::to_string(reserve) : "") + "," + l.date +
+              ",8:30",
+          ""};
 }
 
-bool Has(const std::string& name, const char* part) { return name.find(part) != std::string::npos; }
+std::vector<std::string> HeadBlocks(const HeadLayout& l, int peakSupply, int forecastPeak) {
+  const int reserve = static_cast<int>(std::lround((peakSupply - forecastPeak) * 100.0 / peakSupply));
+  const std::string forecastName = l.prefix.empty() ? "予想最大電力(万kW)" : l.prefix + "ピーク時予想最大電力(万kW)";
+  std::vector<std::string> lines;
+  for (auto& block : {HeadBlock(l.prefix + "ピーク時供給力(万kW)", peakSupply, "供給力", l, reserve),
+                      HeadBlock(forecastName, forecastPeak, "予想最大電力", l, reserve),
+                      HeadBlock("使用率ピーク時供給力(万kW)", peakSupply - 40, "供給力", l, reserve),
+                      HeadBlock("予備率ピーク時供給力(万kW)", peakSupply - 80, "供給力", l, reserve)}) {
+    lines.insert(lines.end(), block.begin(), block.end());
+  }
+  return lines;
+}
 
 }  // namespace
 
@@ -38,42 +57,67 @@ int OperatorCsv::RoundedPercent(int hour) {
   return static_cast<int>(std::lround(Actual(hour) * 100.0 / Supply(hour)));
 }
 
+std::string OperatorCsv::DateText(int d) const {
+  return std::to_string(year) + "/" + (padded ? Two(month) : std::to_string(month)) + "/" +
+         (padded ? Two(d) : std::to_string(d));
+}
+
+std::string OperatorCsv::Clock(int hour, int minute) const {
+  return (padded ? Two(hour) : std::to_string(hour)) + ":" + Two(minute);
+}
+
+// One hourly row, each cell by its column's name, tried in the order the
+// reader tries them.
+std::string OperatorCsv::HourRow(int hour) const {
+  const bool come = hour < hoursWithActual;
+  const std::string future = futureEmpty ? "" : "0";
+  const double shown = come ? Actual(hour) : Forecast(hour);
+  const bool percentShown = come || percentForecast;
+  std::vector<std::string> cells;
+  cells.push_back(DateText(day));  // DATE and TIME, however their names are written
+  cells.push_back(Clock(hour, 0));
+  for (size_t i = 2; i < columns.size(); ++i) {
+    const std::string& name = columns[i];
+    if (Has(name, "使用率")) cells.push_back(percentText.count(hour) ? percentText.at(hour)
+                                                 : percentShown ? std::to_string(std::lround(shown * 100 / Supply(hour)))
+                                                                : future);
+    else if (Has(name, "予備率")) cells.push_back(percentShown ? std::to_string(std::lround(
+                                                                   (Supply(hour) - shown) * 100 / Supply(hour)))
+                                                             : future);
+    else if (Has(name, "供給力")) cells.push_back(std::to_string(Supply(hour)));
+    else if (Has(name, "実績")) cells.push_back(actualText.count(hour) ? actualText.at(hour)
+                                              : come ? std::to_string(Actual(hour)) : future);
+    else if (Has(name, "予測") || Has(name, "予想")) cells.push_back(std::to_string(Forecast(hour)));
+    else cells.push_back("");
+  }
+  return Join(cells);
+}
+
 std::string OperatorCsv::Text() const {
-  const std::string date = std::to_string(year) + "/" + std::to_string(month) + "/" + std::to_string(day);
-  std::vector<std::string> lines = {date + " " + stampTime + " UPDATE"};
+  const std::string date = DateText(day);
+  std::vector<std::string> lines = {(stampDate.empty() ? date : stampDate) + " " + stampTime + " UPDATE"};
+  const std::string today = headDate.empty() ? std::to_string(month) + "/" + std::to_string(day) : headDate;
   if (withHeadBlocks) {
-    for (auto& l : HeadBlocks(month, day, peakSupply, forecastPeak)) lines.push_back(l);
-  }
-  lines.push_back(Join(columns));
-  for (int hour = 0; hour < 24; ++hour) {
-    const bool come = hour < hoursWithActual;
-    const std::string future = futureEmpty ? "" : "0";
-    std::vector<std::string> cells;
-    for (const auto& name : columns) {
-      if (name == "DATE") cells.push_back(date);
-      else if (name == "TIME") cells.push_back(std::to_string(hour) + ":00");
-      else if (Has(name, "使用率")) cells.push_back(percentText.count(hour) ? percentText.at(hour)
-                                                   : come ? std::to_string(RoundedPercent(hour)) : future);
-      else if (Has(name, "実績")) cells.push_back(actualText.count(hour) ? actualText.at(hour)
-                                                : come ? std::to_string(Actual(hour)) : future);
-      else if (Has(name, "予測")) cells.push_back(std::to_string(Forecast(hour)));
-      else if (Has(name, "供給力")) cells.push_back(std::to_string(Supply(hour)));
-      else cells.push_back("");
+    for (auto& l : HeadBlocks({headPrefix, today, headReserve, blankHead}, peakSupply, forecastPeak)) {
+      lines.push_back(l);
     }
-    lines.push_back(Join(cells));
   }
+  lines.insert(lines.end(), extraBlocks.begin(), extraBlocks.end());
+  lines.push_back(Join(columns));
+  for (int hour = 0; hour < 24; ++hour) lines.push_back(HourRow(hour));
   for (const char* l : {"", "最大使用率(%),時間帯", "93,14:00～15:00", ""}) lines.push_back(l);
   // Tomorrow's blocks, with other figures: never to be taken.
-  for (auto& l : HeadBlocks(month, day + 1, peakSupply + 333, forecastPeak + 222)) lines.push_back(l);
+  const std::string tomorrow = std::to_string(month) + "/" + std::to_string(day + 1);
+  for (auto& l : HeadBlocks({headPrefix, tomorrow, headReserve, false}, peakSupply + 333, forecastPeak + 222)) {
+    lines.push_back(l);
+  }
   lines.push_back("DATE,TIME,当日実績(５分間隔値)(万kW),太陽光発電実績(５分間隔値)(万kW),"
                   "太陽光発電実績(５分間隔値)の割合(%)");
   for (int minute = 0; minute < 24 * 60; minute += 5) {
     const int hour = minute / 60;
     const int value = hour < hoursWithActual ? Actual(hour) + 7 : 0;
-    char row[96];
-    std::snprintf(row, sizeof row, "%s,%d:%02d,%d,%d,%d", date.c_str(), hour, minute % 60, value, value / 10,
-                  value ? 10 : 0);
-    lines.push_back(row);
+    lines.push_back(date + "," + Clock(hour, minute % 60) + "," + std::to_string(value) + "," +
+                    std::to_string(value / 10) + "," + (value ? "10" : "0"));
   }
   std::string text;
   for (const auto& l : lines) text += l + (crlf ? "\r\n" : "\n");

@@ -5,6 +5,7 @@
 // reader must catch. The figures follow tools/operator_csv.py's curve.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ namespace gwtest {
 struct OperatorCsv {
   int year = 2026, month = 12, day = 7;
   std::string stampTime = "14:55";
+  std::string stampDate;     // the stamp line's Y/M/D; empty: the table's date
   int hoursWithActual = 15;  // hours 0 .. n-1 carry an actual
   bool futureEmpty = false;  // hours to come as empty cells instead of 0
   bool crlf = true;
@@ -24,6 +26,16 @@ struct OperatorCsv {
   int peakSupply = 5100;
   int forecastPeak = 4600;
 
+  // Other areas' variants of the layout, as tools/operator_csv.py --area
+  // writes them.
+  bool padded = false;             // 2026/12/07 and 00:00 in the table
+  std::string headPrefix;          // "需要": 需要ピーク時供給力, 需要ピーク時予想最大電力
+  std::string headDate;            // the head blocks' update date; empty: "12/7"
+  bool headReserve = false;        // a 予備率(%) column in the head blocks
+  bool blankHead = false;          // today's head blocks not yet published: ",,,,"
+  std::vector<std::string> extraBlocks;  // lines between the head blocks and the table
+  bool percentForecast = false;    // 使用率 (and 予備率) of hours to come hold a forecast
+
   static int Actual(int hour);
   static int Forecast(int hour);
   static int Supply(int hour);
@@ -32,6 +44,11 @@ struct OperatorCsv {
 
   std::string Text() const;   // UTF-8
   std::string Bytes() const;  // CP932, as published
+
+ private:
+  std::string DateText(int d) const;
+  std::string Clock(int hour, int minute) const;
+  std::string HourRow(int hour) const;
 };
 
 }  // namespace gwtest
