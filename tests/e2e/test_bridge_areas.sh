@@ -21,10 +21,10 @@ wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; 
 field() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$WORK/$1.json" "$2"; }
 json_field() { python3 -c 'import json,sys; print(json.load(sys.stdin)[sys.argv[1]])' "$1"; }
 
-# Today's files, up to the current hour in Japan time: Kansai's demand is
-# about half of Tokyo's.
+# Today's files, up to the current hour in Japan time, each in its area's
+# layout and with its area's figures (Kansai's demand is about half Tokyo's).
 python3 "$SRC/tools/operator_csv.py" --output "$WORK/tokyo.csv" >"$WORK/tokyo.json"
-python3 "$SRC/tools/operator_csv.py" --output "$WORK/kansai.csv" --peak-supply 2700 --forecast-peak 2550 \
+python3 "$SRC/tools/operator_csv.py" --output "$WORK/kansai.csv" --area kansai \
   >"$WORK/kansai.json"
 python3 "$SRC/tools/source_server.py" --file "$WORK/tokyo.csv" --port-file "$WORK/tokyo.port" &
 SERVER_PID=$!
