@@ -1,7 +1,11 @@
 #include "bridge/service.h"
 
+#include <condition_variable>
+#include <deque>
+#include <future>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace gw::bridge {
 namespace {
@@ -13,24 +17,65 @@ std::optional<Login> MakeLogin(const Options& o) {
   return Login(o.user, password);
 }
 
-// One drawer for every area's poller: each draws only when its area has a
-// new reading, so taking turns costs nothing, and no platform's drawing
-// library has to be safe for threads.
-class TakingTurnsDrawer final : public ChartDrawer {
+// One drawer for every area's poller, drawing on a thread of its own: the
+// pollers hand it their readings in turn. Drawing needs a few megabytes of
+// scratch memory, which the C library keeps per thread once used; drawn on
+// each poller's thread, ten areas would hold ten times that. It also spares
+// every platform's drawing library from being called on several threads.
+class DrawingThread final : public ChartDrawer {
  public:
-  explicit TakingTurnsDrawer(std::unique_ptr<ChartDrawer> drawer) : drawer_(std::move(drawer)) {}
+  explicit DrawingThread(std::unique_ptr<ChartDrawer> drawer)
+      : drawer_(std::move(drawer)), thread_([this] { Loop(); }) {}
+  ~DrawingThread() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+
   std::string DrawMeter(const Reading& reading, const std::string& area) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return drawer_->DrawMeter(reading, area);
+    return Run([&] { return drawer_->DrawMeter(reading, area); });
   }
   std::string DrawDay(const Reading& reading, const DayFigures& day, const std::string& area) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return drawer_->DrawDay(reading, day, area);
+    return Run([&] { return drawer_->DrawDay(reading, day, area); });
   }
 
  private:
-  std::mutex mutex_;
+  // Runs `draw` on the drawing thread and waits for its bytes, or for what
+  // it threw.
+  template <typename Draw>
+  std::string Run(Draw draw) {
+    std::packaged_task<std::string()> task(draw);
+    std::future<std::string> drawn = task.get_future();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      tasks_.push_back(std::move(task));
+    }
+    wake_.notify_all();
+    return drawn.get();
+  }
+
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+      if (tasks_.empty()) return;
+      std::packaged_task<std::string()> task = std::move(tasks_.front());
+      tasks_.pop_front();
+      lock.unlock();
+      task();
+      lock.lock();
+    }
+  }
+
   std::unique_ptr<ChartDrawer> drawer_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::packaged_task<std::string()>> tasks_;
+  bool stopping_ = false;
+  std::thread thread_;
 };
 
 std::vector<const Area*> AreasOf(const ServicePlan& plan) {
@@ -46,7 +91,7 @@ Service::Service(const Options& options, const Clock& clock, int threads)
       plan_(PlanService(options)),
       clock_(clock),
       login_(MakeLogin(options)),
-      drawer_(std::make_unique<TakingTurnsDrawer>(MakeChartDrawer(options.font))),
+      drawer_(std::make_unique<DrawingThread>(MakeChartDrawer(options.font))),
       areas_(std::make_unique<ServedAreas>(AreasOf(plan_))) {
   for (size_t i = 0; i < plan_.areas.size(); ++i) {
     PollerConfig config{plan_.areas[i].area, plan_.areas[i].source, options.maxAgeSeconds};
