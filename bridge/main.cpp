@@ -14,7 +14,7 @@
 #include "bridge/log/event_log.h"
 #include "bridge/options.h"
 #include "bridge/reading/japan_time.h"
-#include "bridge/service.h"
+#include "bridge/bridge_parts.h"
 
 namespace gw::bridge {
 namespace {
@@ -58,17 +58,17 @@ sigset_t BlockStopSignals() {
 
 int Serve(const Options& o) {
   SystemClock clock;
-  Service service(o, clock, ServingThreads());
+  BridgeParts parts(o, clock, ServingThreads());
   sigset_t stopSignals = BlockStopSignals();
-  const std::vector<uint16_t> ports = service.Listen();
-  service.Start();
+  const std::vector<uint16_t> ports = parts.Listen();
+  parts.Start();
   if (!o.portFile.empty()) WritePortFile(o.portFile, ports);
-  LogLineNow("%s", service.Describe(ports).c_str());
+  LogLineNow("%s", parts.Describe(ports).c_str());
 
   int received = 0;
   sigwait(&stopSignals, &received);
   LogLineNow("stopping on %s", received == SIGTERM ? "SIGTERM" : "SIGINT");
-  service.Stop();
+  parts.Stop();
   LogLineNow("stopped");
   return kExitOk;
 }

@@ -181,8 +181,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   return true;
 }
 
-ServicePlan PlanService(const Options& o) {
-  ServicePlan plan;
+BridgePlan PlanBridge(const Options& o) {
+  BridgePlan plan;
   auto serve = [&plan, &o](const std::string& name) {
     const Area* area = FindArea(name);
     for (const AreaSource& served : plan.areas) {

@@ -50,11 +50,11 @@ struct AreaSource {
   std::string source;  // may hold {date}
 };
 
-struct ServicePlan {
+struct BridgePlan {
   std::vector<AreaSource> areas;
   std::vector<ListenSpec> listens;  // each with its area's name filled in
 };
 
-ServicePlan PlanService(const Options& options);
+BridgePlan PlanBridge(const Options& options);
 
 }  // namespace gw::bridge

@@ -26,7 +26,7 @@ std::string Describe(const Reading& r) {
 Poller::Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock)
     : area_(*config.area),
       source_(std::move(config.source)),
-      upstream_(SourceForDay(source_, clock.UnixNow())),
+      upstream_(std::make_unique<Upstream>(SourceForDay(source_, clock.UnixNow()))),
       cache_(cache),
       metrics_(metrics),
       drawer_(drawer),
@@ -43,8 +43,8 @@ void Poller::Stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
+    upstream_->Abort();
   }
-  upstream_.Abort();
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
 }
@@ -65,8 +65,13 @@ void Poller::Loop(std::chrono::seconds refresh) {
 
 void Poller::FollowDay(int64_t now) {
   std::string url = SourceForDay(source_, now);
-  if (url == upstream_.url()) return;
-  upstream_.Retarget(url);
+  if (url == upstream_->url()) return;
+  auto next = std::make_unique<Upstream>(url);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) next->Abort();
+    upstream_.swap(next);
+  }
   newDaySince_ = JapanDayStart(now);
   const std::string held = heldTime_ < 0 ? "no reading is held" : "the reading of " + UnixToJapanIso(heldTime_) +
                                                                       " stays served while younger than " +
@@ -86,8 +91,8 @@ bool Poller::AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) con
 
 std::string Poller::RefreshOnce() {
   FollowDay(clock_.UnixNow());
-  Fetched f = upstream_.Fetch();
-  const char* url = upstream_.url().c_str();
+  Fetched f = upstream_->Fetch();
+  const char* url = upstream_->url().c_str();
   std::string outcome;
   bool good = false;
   noActualYet_ = false;
@@ -98,7 +103,7 @@ std::string Poller::RefreshOnce() {
     outcome = "failed: " + f.error;
   } else {
     good = Take(f.body, &outcome);
-    if (good) upstream_.Remember(f);
+    if (good) upstream_->Remember(f);
   }
   const int64_t now = clock_.UnixNow();
   if (AwaitingNewDay(f, noActualYet_, now)) {
@@ -141,7 +146,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     *outcome = "refused the file: its reading (" + Describe(r) + ") lies in the future by the clock";
     return false;
   }
-  Rendering rendering{r, file->day, {}, {}, upstream_.url(), maxAge_, &area_};
+  Rendering rendering{r, file->day, {}, {}, upstream_->url(), maxAge_, &area_};
   try {
     rendering.meterGif = drawer_.DrawMeter(r, area_.label);
     rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);

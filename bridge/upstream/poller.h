@@ -54,7 +54,7 @@ class Poller {
   std::string RefreshOnce();
 
   // The file the last or next fetch asks for.
-  const std::string& url() const { return upstream_.url(); }
+  const std::string& url() const { return upstream_->url(); }
 
   // Takes a fetched file: true when it was sound (whether or not it brought
   // a new reading); `outcome` says what happened, for the log.
@@ -62,13 +62,14 @@ class Poller {
 
  private:
   void Loop(std::chrono::seconds refresh);
-  // Moves a dated source on to the day in Japan at `now`, logging the switch.
+  // Moves a dated source on to the day in Japan at `now`, logging the switch:
+  // a new connection for the new file, its validators those of no file yet.
   void FollowDay(int64_t now);
   bool AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) const;
 
   const Area& area_;
   const std::string source_;
-  Upstream upstream_;
+  std::unique_ptr<Upstream> upstream_;  // replaced at a dated source's midnight, under mutex_
   Cache& cache_;
   Metrics& metrics_;
   ChartDrawer& drawer_;

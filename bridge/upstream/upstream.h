@@ -37,14 +37,6 @@ class Upstream {
   // refused file is fetched whole again rather than answered with 304.
   void Remember(const Fetched& accepted);
 
-  // Asks for another file from the next fetch on (a dated name at
-  // midnight); the last file's validators do not apply to it.
-  void Retarget(std::string url) {
-    url_ = std::move(url);
-    etag_.clear();
-    lastModified_.clear();
-  }
-
   // Ends a fetch in progress within about a second; for shutting down.
   void Abort() { aborted_.store(true); }
 

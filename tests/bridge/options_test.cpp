@@ -27,7 +27,7 @@ TEST(Options, DefaultsAreTheOperatorAndLocalhost) {
   ASSERT_EQ(o.listens.size(), 1u);
   EXPECT_EQ(o.listens[0].address, "127.0.0.1");
   EXPECT_EQ(o.listens[0].port, 8080);
-  const auto plan = gw::bridge::PlanService(o);
+  const auto plan = gw::bridge::PlanBridge(o);
   ASSERT_EQ(plan.areas.size(), 1u);
   EXPECT_STREQ(plan.areas[0].area->name, "tokyo");
   EXPECT_EQ(plan.areas[0].source, "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv");
@@ -82,7 +82,7 @@ TEST(Options, HelpWinsOverTheRest) {
 
 namespace {
 
-using gw::bridge::PlanService;
+using gw::bridge::PlanBridge;
 
 TEST(OptionsAreas, AnUnknownAreaIsRefusedNamingAllTen) {
   const std::string error = Refusal({"--area", "osaka"});
@@ -98,13 +98,13 @@ TEST(OptionsAreas, OneAreaTakesItsOperatorsDatedFileUnlessASourceIsGiven) {
   Options o;
   std::string error;
   ASSERT_TRUE(ParseOptions({"--area", "kansai"}, &o, &error)) << error;
-  auto plan = PlanService(o);
+  auto plan = PlanBridge(o);
   ASSERT_EQ(plan.areas.size(), 1u);
   EXPECT_EQ(plan.areas[0].source, "https://www.kansai-td.co.jp/yamasou/juyo_06_{date}.csv");
   EXPECT_EQ(plan.listens[0].area, "kansai");
   Options local;
   ASSERT_TRUE(ParseOptions({"--area=okinawa", "--source", "http://127.0.0.1:1/juyo_10_{date}.csv"}, &local, &error));
-  EXPECT_EQ(PlanService(local).areas[0].source, "http://127.0.0.1:1/juyo_10_{date}.csv");
+  EXPECT_EQ(PlanBridge(local).areas[0].source, "http://127.0.0.1:1/juyo_10_{date}.csv");
 }
 
 TEST(OptionsAreas, ListenersAndSourcesPerAreaServeEachAreaOnce) {
@@ -115,7 +115,7 @@ TEST(OptionsAreas, ListenersAndSourcesPerAreaServeEachAreaOnce) {
                             "--source", "http://127.0.0.1:1/k.csv", "--source=kyushu=http://127.0.0.1:1/q.csv?a=b"},
                            &o, &error))
       << error;
-  auto plan = PlanService(o);
+  auto plan = PlanBridge(o);
   ASSERT_EQ(plan.listens.size(), 3u);
   EXPECT_EQ(plan.listens[0].area, "kansai") << "a listener without =AREA serves --area";
   EXPECT_EQ(plan.listens[1].address, "::1");

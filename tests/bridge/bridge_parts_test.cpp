@@ -1,7 +1,7 @@
 // A whole bridge process's parts serving two areas: each listener gives the
 // plug-in its own area's documents, every listener serves every area through
 // the plain API under the same login, and health covers both areas.
-#include "bridge/service.h"
+#include "bridge/bridge_parts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -42,15 +42,15 @@ class TwoAreas : public testing::Test {
                                           gw::bridge::kDefaultFont},
                                          &o, &error))
         << error;
-    service_.emplace(o, clock_, 1);
-    ports_ = service_->Listen();
-    service_->Start();
+    parts_.emplace(o, clock_, 1);
+    ports_ = parts_->Listen();
+    parts_->Start();
     for (int i = 0; i < 500 && !(Held(0) && Held(1)); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(Held(0) && Held(1));
   }
   void TearDown() override { std::remove(password_.c_str()); }
 
-  bool Held(size_t area) { return service_->areas().cache(area).Current() != nullptr; }
+  bool Held(size_t area) { return parts_->areas().cache(area).Current() != nullptr; }
   gwtest::HttpAnswer On(size_t listener, const std::string& target, bool login = true) {
     return Get(ports_.at(listener), target, login ? std::vector<std::string>{kLogin} : std::vector<std::string>{});
   }
@@ -58,7 +58,7 @@ class TwoAreas : public testing::Test {
   SourceServer tokyoSource_, kansaiSource_;
   std::string password_ = testing::TempDir() + "gridwren-areas-password";
   gwtest::FakeClock clock_{gwtest::DefaultNow()};
-  std::optional<gw::bridge::Service> service_;
+  std::optional<gw::bridge::BridgeParts> parts_;
   std::vector<uint16_t> ports_;
 };
 
@@ -72,7 +72,7 @@ TEST_F(TwoAreas, EachListenerServesThePluginItsOwnArea) {
   EXPECT_THAT(kansai.body, HasSubstr("\"area\": \"kansai\"}"));
   const auto tokyoMeter = On(0, "/images/meter/meter_setsuden.gif");
   const auto kansaiMeter = On(1, "/images/meter/meter_setsuden.gif");
-  EXPECT_TRUE(kansaiMeter.body == service_->areas().cache(1).Current()->meter.body);
+  EXPECT_TRUE(kansaiMeter.body == parts_->areas().cache(1).Current()->meter.body);
   EXPECT_TRUE(tokyoMeter.body != kansaiMeter.body) << "each titled with its area";
   EXPECT_EQ(tokyoSource_.Requests(), 1) << "one upstream request per refresh per area";
   EXPECT_EQ(kansaiSource_.Requests(), 1);

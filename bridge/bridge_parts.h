@@ -22,14 +22,14 @@
 
 namespace gw::bridge {
 
-class Service {
+class BridgeParts {
  public:
   // Throws std::runtime_error naming the cause when a part cannot be made
   // (the password file, the font). `threads`: serving threads per listener.
-  Service(const Options& options, const Clock& clock, int threads);
-  ~Service();
-  Service(const Service&) = delete;
-  Service& operator=(const Service&) = delete;
+  BridgeParts(const Options& options, const Clock& clock, int threads);
+  ~BridgeParts();
+  BridgeParts(const BridgeParts&) = delete;
+  BridgeParts& operator=(const BridgeParts&) = delete;
 
   // Binds every listener; returns their ports in the order of --listen.
   // Throws std::runtime_error naming the address and the cause.
@@ -47,7 +47,7 @@ class Service {
 
  private:
   Options options_;
-  ServicePlan plan_;
+  BridgePlan plan_;
   const Clock& clock_;
   std::optional<Login> login_;
   std::unique_ptr<ChartDrawer> drawer_;

@@ -1,4 +1,4 @@
-#include "bridge/service.h"
+#include "bridge/bridge_parts.h"
 
 #include <condition_variable>
 #include <deque>
@@ -78,7 +78,7 @@ class DrawingThread final : public ChartDrawer {
   std::thread thread_;
 };
 
-std::vector<const Area*> AreasOf(const ServicePlan& plan) {
+std::vector<const Area*> AreasOf(const BridgePlan& plan) {
   std::vector<const Area*> areas;
   for (const AreaSource& a : plan.areas) areas.push_back(a.area);
   return areas;
@@ -86,9 +86,9 @@ std::vector<const Area*> AreasOf(const ServicePlan& plan) {
 
 }  // namespace
 
-Service::Service(const Options& options, const Clock& clock, int threads)
+BridgeParts::BridgeParts(const Options& options, const Clock& clock, int threads)
     : options_(options),
-      plan_(PlanService(options)),
+      plan_(PlanBridge(options)),
       clock_(clock),
       login_(MakeLogin(options)),
       drawer_(std::make_unique<DrawingThread>(MakeChartDrawer(options.font))),
@@ -107,25 +107,25 @@ Service::Service(const Options& options, const Clock& clock, int threads)
   }
 }
 
-Service::~Service() { Stop(); }
+BridgeParts::~BridgeParts() { Stop(); }
 
-std::vector<uint16_t> Service::Listen() {
+std::vector<uint16_t> BridgeParts::Listen() {
   std::vector<uint16_t> ports;
   for (auto& front : fronts_) ports.push_back(front->Listen());
   return ports;
 }
 
-void Service::Start() {
+void BridgeParts::Start() {
   for (auto& front : fronts_) front->Start();
   for (auto& poller : pollers_) poller->Start(std::chrono::seconds(options_.refreshSeconds));
 }
 
-void Service::Stop() {
+void BridgeParts::Stop() {
   for (auto& front : fronts_) front->Stop();
   for (auto& poller : pollers_) poller->Stop();
 }
 
-std::string Service::Describe(const std::vector<uint16_t>& ports) const {
+std::string BridgeParts::Describe(const std::vector<uint16_t>& ports) const {
   std::string text = "listening on";
   for (size_t i = 0; i < plan_.listens.size() && i < ports.size(); ++i) {
     text += (i ? ", " : " ") + plan_.listens[i].address + ":" + std::to_string(ports[i]) + " (" +
