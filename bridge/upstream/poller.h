@@ -53,6 +53,7 @@ class Poller {
   // back in time, and within one hour a later stamp may correct the figure.
   int64_t heldTime_ = -1;
   std::string heldStamp_;
+  Reading held_;
 
   std::mutex mutex_;
   std::condition_variable wake_;
