@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bridge/reading/japan_time.h"
 #include "bridge/reading/operator_file.h"
 
 namespace {
@@ -24,7 +25,14 @@ void CheckTaken(const gw::bridge::OperatorFile& file) {
   Require(day.updated.size() == 25 && day.updated.compare(19, 6, "+09:00") == 0, "an ISO stamp in Japan time");
   for (const auto& h : day.hours) {
     Require(h.actual >= 0 && h.forecast >= 0 && h.capacity >= 0 && h.percent >= -1, "no negative figure");
+    Require(h.actual <= 10000 && h.forecast <= 10000 && h.capacity <= 10000, "no figure beyond any grid");
+    Require(h.capacity == 0 || int64_t{h.actual} * 100 <= int64_t{h.capacity} * 150, "usage within its supply");
   }
+  Require(day.peakCapacity >= 0 && day.peakCapacity <= 10000 && day.forecastPeak >= 0 && day.forecastPeak <= 10000,
+          "head figures within any grid");
+  const int64_t dayStart = gw::bridge::JapanTimeToUnix(day.year, day.month, day.day, 0);
+  Require(file.stamp >= dayStart && file.stamp < dayStart + 25 * 3600, "the stamp is of the table's day");
+  Require(gw::bridge::UnixToJapanIso(file.stamp) == day.updated, "the stamp and its text agree");
   if (!file.reading) return;
   const auto& r = *file.reading;
   Require(r.usage > 0 && r.capacity > 0, "a reading has usage and capacity");
@@ -32,6 +40,8 @@ void CheckTaken(const gw::bridge::OperatorFile& file) {
   for (int h = r.hour + 1; h < 24; ++h) Require(day.hours[h].actual == 0, "no later hour has an actual");
   Require(r.year == day.year && r.month == day.month && r.day == day.day, "the reading is of the file's day");
   Require(r.percent == static_cast<uint32_t>(int64_t{r.usage} * 100 / r.capacity), "the percentage is computed");
+  Require(r.percent <= 150, "usage within its supply");
+  Require(file.stamp >= gw::bridge::JapanTimeToUnix(r.year, r.month, r.day, r.hour), "stamped after its hour began");
   const double own = day.hours[r.hour].percent;
   Require(own < 0 || std::fabs(own - r.usage * 100.0 / r.capacity) <= 1.0, "a given 使用率 agrees");
 }

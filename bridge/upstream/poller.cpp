@@ -5,14 +5,17 @@
 
 #include "bridge/cache/documents.h"
 #include "bridge/log/event_log.h"
+#include "bridge/reading/figure_limits.h"
 #include "bridge/reading/operator_file.h"
 
 namespace gw::bridge {
 namespace {
 
-// A reading this far ahead of the clock is a wrong file or a wrong clock;
-// taking it would lock every later, correct reading out until then.
-constexpr int64_t kFutureToleranceSeconds = 3600;
+// A stamp or a reading more than a few minutes ahead of the clock is a
+// wrong file or a wrong clock: taking it would lock every later, correct
+// file out as "older" until then. The few minutes allow for the operator's
+// clock and ours differing a little.
+constexpr int64_t kFutureToleranceSeconds = 5 * 60;
 
 std::string Describe(const Reading& r) {
   char text[160];
@@ -126,6 +129,10 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     *outcome = "refused the file: " + reason + "; the held reading stays";
     return false;
   }
+  if (file->stamp > clock_.UnixNow() + kFutureToleranceSeconds) {
+    *outcome = "refused the file: its stamp (" + file->day.updated + ") lies in the future by the clock";
+    return false;
+  }
   if (!file->reading) {
     noActualYet_ = true;
     *outcome = "no actual demand in the file yet (" + file->day.updated + "); the held reading stays";
@@ -146,6 +153,11 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     *outcome = "refused the file: its reading (" + Describe(r) + ") lies in the future by the clock";
     return false;
   }
+  // Only here is the held reading known, against which a jump shows.
+  if (std::string jump = ChangeBeyondLimit(held_, heldTime_, r, time); heldTime_ >= 0 && !jump.empty()) {
+    *outcome = "refused the file: " + jump + "; the held reading stays";
+    return false;
+  }
   Rendering rendering{r, file->day, {}, {}, upstream_->url(), maxAge_, &area_};
   try {
     rendering.meterGif = drawer_.DrawMeter(r, area_.label);
@@ -158,6 +170,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
   heldTime_ = time;
   heldStamp_ = r.updated;
   newDaySince_ = -1;
+  held_ = r;
   *outcome = "new reading " + Describe(r) + ", file updated " + r.updated;
   return true;
 }

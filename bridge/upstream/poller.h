@@ -82,6 +82,7 @@ class Poller {
   // The midnight of the day switched to, until its first actual; -1 else.
   int64_t newDaySince_ = -1;
   bool noActualYet_ = false;  // the last file taken was sound but had none
+  Reading held_;
 
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -9,7 +9,9 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "bridge/charts/canvas.h"
 #include "bridge/charts/chart_layout.h"
 #include "support/sample_day.h"
 
@@ -132,6 +134,29 @@ TEST_F(Chart, BarsReachTheirFigure) {
   EXPECT_EQ(gif.At(plot.SlotLeft(4), plot.bottom - 6), kWhite);
 }
 
+// The bars lie over the gridlines and the reading's shaded column, never
+// under them: the reading's own hour shows its bar whole.
+TEST_F(Chart, BarsLieOverTheAxesAndTheReadingsShading) {
+  const Decoded gif(drawer_->DrawDay(reading_, day_, "東京"));
+  const DayPlot plot = PlotOf(day_);
+  ASSERT_EQ(reading_.hour, 14);
+  for (int hour = 0; hour <= 14; ++hour) {
+    const uint32_t bar = BarColourAt(gif, day_, hour);
+    EXPECT_NE(bar, kWhite) << hour;
+    // Every gridline the bar reaches past, crossed at the bar's middle.
+    for (int32_t v = plot.scale.step; v + plot.scale.step / 4 < day_.hours[hour].actual; v += plot.scale.step) {
+      EXPECT_EQ(gif.At(plot.SlotCentre(hour), std::round(plot.Y(v))), bar) << hour << "時 at " << v;
+    }
+  }
+  EXPECT_EQ(BarColourAt(gif, day_, 14), BandColour(UsageBand::kStable)) << "the reading's own hour";
+  // The shading itself shows above the reading's bar and nowhere else.
+  const double above = plot.top + 10;  // over every line and gridline
+  const uint32_t shade = gif.At(plot.SlotLeft(14) + 2, above);
+  EXPECT_NE(shade, kWhite);
+  EXPECT_EQ(gif.At(plot.SlotLeft(14) + 2, plot.bottom - 6), shade) << "beside the bar, to the axis";
+  EXPECT_EQ(gif.At(plot.SlotLeft(13) + 2, above), kWhite);
+}
+
 TEST_F(Chart, HoursToComeHaveNoBarButTheirLines) {
   const Decoded gif(drawer_->DrawDay(reading_, day_, "東京"));
   const DayPlot plot = PlotOf(day_);
@@ -196,6 +221,59 @@ TEST_F(Chart, ADayWithoutActualsOrCapacityStillDraws) {
   const Decoded gif(drawer_->DrawDay(Reading{}, midnight, "東京"));
   ASSERT_TRUE(gif.Valid());
   for (int hour = 0; hour < 24; ++hour) EXPECT_EQ(BarColourAt(gif, midnight, hour), kWhite) << hour;
+}
+
+// ---- The date in the graphs' text ---------------------------------------
+
+// The ink of one colour in a box, as the columns of its first run of text
+// (runs part at a gap of `gap` empty columns), each column a bit mask of
+// its rows, from the run's first column. Compared with the same text drawn
+// alone, this tells which text was drawn there.
+std::vector<uint64_t> InkRun(const Decoded& gif, int x0, int y0, int x1, int y1, uint32_t ink, int gap = 12) {
+  std::vector<uint64_t> run;
+  int empty = 0;
+  for (int x = x0; x < x1; ++x) {
+    uint64_t column = 0;
+    for (int y = y0; y < y1 && y - y0 < 64; ++y) column |= uint64_t{gif.At(x, y) == ink} << (y - y0);
+    if (column == 0 && run.empty()) continue;
+    empty = column == 0 ? empty + 1 : 0;
+    if (empty >= gap) break;
+    run.push_back(column);
+  }
+  while (!run.empty() && run.back() == 0) run.pop_back();
+  return run;
+}
+
+// `text` drawn alone with the graphs' font on `background`, as its ink run.
+std::vector<uint64_t> TextAlone(const std::string& text, double px, int baseline, uint32_t ink,
+                                uint32_t background, int y0, int y1) {
+  auto canvas = OpenChartFont(GW_TEST_JAPANESE_FONT)->NewCanvas(300, y1 + 10, background);
+  canvas->Text(20, baseline, text, px, ink);
+  const Decoded alone(canvas->EncodeGif({background, ink}));
+  return InkRun(alone, 0, y0, 300, y1, ink);
+}
+
+// The muted ink of the graph's labels and the dark ink of its figures.
+constexpr uint32_t kLabelInk = 0x5B6B7B;
+constexpr uint32_t kFigureInk = 0x1F2D3D;
+
+TEST_F(Chart, TheDayGraphsTitleNamesTheDayMonthFirst) {
+  // 7 December and 12 July share every character: only their order differs.
+  const Decoded gif(drawer_->DrawDay(reading_, day_, "東京"));
+  const uint32_t header = gif.At(5, 5);
+  // The title is in figure ink; the date follows it in label ink.
+  const auto drawn = InkRun(gif, 100, 8, 400, 40, kLabelInk);
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(drawn, TextAlone("2026年12月7日", 13, 28, kLabelInk, header, 8, 40));
+  EXPECT_NE(drawn, TextAlone("2026年7月12日", 13, 28, kLabelInk, header, 8, 40));
+}
+
+TEST_F(Chart, TheMeterNamesTheReadingsDayMonthFirst) {
+  const Decoded gif(drawer_->DrawMeter(reading_, "東京"));
+  const auto drawn = InkRun(gif, 290, 132, 495, 160, kFigureInk);
+  ASSERT_FALSE(drawn.empty());
+  EXPECT_EQ(drawn, TextAlone("2026年12月7日", 15, 152, kFigureInk, kWhite, 132, 160));
+  EXPECT_NE(drawn, TextAlone("2026年7月12日", 15, 152, kFigureInk, kWhite, 132, 160));
 }
 
 std::string ErrorOf(const std::string& fontFile) {

@@ -49,6 +49,24 @@ TEST(Poller, FetchesWithValidatorsAndAUserAgentNamingGridwren) {
               HasSubstr("upstream_fetches_total{area=\"tokyo\",result=\"ok\"} 2"));
 }
 
+// Some servers send no ETag: their file is asked for with If-Modified-Since.
+TEST(Poller, AServerWithOnlyLastModifiedIsAskedIfModifiedSince) {
+  SourceServer source;
+  source.SetLastModifiedOnly();
+  source.Serve(OperatorCsv{}.Bytes());
+  TestBridge bridge(From(source));
+  bridge.poller.RefreshOnce();
+  bridge.poller.RefreshOnce();
+  EXPECT_EQ(source.NotModified(), 1) << "an unchanged file is answered 304";
+  OperatorCsv later;
+  later.stampTime = "14:56";
+  bridge.clock.Set(gw::bridge::JapanTimeToUnix(2026, 12, 7, 14, 57));
+  source.Serve(later.Bytes());
+  bridge.poller.RefreshOnce();
+  EXPECT_EQ(source.NotModified(), 1) << "a changed file is fetched whole";
+  EXPECT_EQ(bridge.cache.Current()->reading.updated, "2026-12-07T14:56:00+09:00");
+}
+
 TEST(Poller, ABadFileKeepsTheHeldReadingAndIsFetchedWholeAgain) {
   SourceServer source;
   source.Serve(OperatorCsv{}.Bytes());
@@ -87,7 +105,7 @@ TEST(Poller, AReadingNeverGoesBackInTime) {
   OperatorCsv corrected;
   corrected.stampTime = "15:00";
   corrected.actualText[14] = std::to_string(OperatorCsv::Actual(14) + 20);
-  corrected.percentText[14] = "";
+  corrected.percentText[14] = std::to_string((OperatorCsv::Actual(14) + 20) * 100 / OperatorCsv::Supply(14));
   ASSERT_TRUE(bridge.Take(corrected.Bytes()));
   EXPECT_EQ(bridge.cache.Current()->reading.usage, OperatorCsv::Actual(14) + 20);
   OperatorCsv yesterday;
@@ -104,6 +122,82 @@ TEST(Poller, AReadingAheadOfTheClockIsRefused) {
   EXPECT_FALSE(bridge.Take(tomorrow.Bytes(), &outcome));
   EXPECT_THAT(outcome, HasSubstr("future"));
   EXPECT_EQ(bridge.cache.Current(), nullptr);
+}
+
+// A file stamped ahead of the clock is refused, so that it never makes the
+// correct file look older; a stamp a few minutes ahead is a clock's error.
+TEST(Poller, AStampAheadOfTheClockIsRefusedAndLocksNothingOut) {
+  TestBridge bridge;  // 14:55
+  OperatorCsv ahead;
+  ahead.stampTime = "15:30";
+  std::string outcome;
+  EXPECT_FALSE(bridge.Take(ahead.Bytes(), &outcome));
+  EXPECT_THAT(outcome, HasSubstr("stamp (2026-12-07T15:30:00+09:00) lies in the future"));
+  ahead.stampTime = "15:01";
+  EXPECT_FALSE(bridge.Take(ahead.Bytes()));
+  ahead.hoursWithActual = 0;
+  EXPECT_FALSE(bridge.Take(ahead.Bytes())) << "even without a reading";
+  OperatorCsv correct;
+  EXPECT_TRUE(bridge.Take(correct.Bytes(), &outcome)) << outcome;
+  EXPECT_EQ(HeldHour(bridge), 14);
+  OperatorCsv skewed;
+  skewed.stampTime = "14:59";
+  EXPECT_TRUE(bridge.Take(skewed.Bytes(), &outcome)) << outcome;
+}
+
+// Just after midnight the old day's file gets its last hour, stamped on the
+// new day; then the new day's file has no actual until about 1 a.m.
+TEST(Poller, AcrossMidnightTheLastHourIsTakenAndKeptUntilTheFirst) {
+  TestBridge bridge;
+  bridge.clock.Set(gw::bridge::JapanTimeToUnix(2026, 12, 8, 0, 6));
+  OperatorCsv lastHour;
+  lastHour.hoursWithActual = 24;
+  lastHour.stampDate = "2026/12/8";
+  lastHour.stampTime = "0:05";
+  std::string outcome;
+  ASSERT_TRUE(bridge.Take(lastHour.Bytes(), &outcome)) << outcome;
+  auto held = bridge.cache.Current();
+  EXPECT_EQ(held->reading.hour, 23);
+  OperatorCsv newDay;
+  newDay.day = 8;
+  newDay.hoursWithActual = 0;
+  newDay.stampTime = "0:10";
+  bridge.clock.Set(gw::bridge::JapanTimeToUnix(2026, 12, 8, 0, 11));
+  EXPECT_TRUE(bridge.Take(newDay.Bytes(), &outcome)) << "a sound file, only without actuals";
+  EXPECT_THAT(outcome, HasSubstr("held reading stays"));
+  EXPECT_EQ(bridge.cache.Current(), held) << "the old day's last hour is still served";
+  EXPECT_EQ(gwtest::Get(bridge.port(), "/latest.json").status, 200);
+  OperatorCsv firstHour = newDay;
+  firstHour.hoursWithActual = 1;
+  firstHour.stampTime = "1:05";
+  bridge.clock.Set(gw::bridge::JapanTimeToUnix(2026, 12, 8, 1, 6));
+  ASSERT_TRUE(bridge.Take(firstHour.Bytes(), &outcome)) << outcome;
+  EXPECT_EQ(bridge.cache.Current()->reading.day, 8);
+  EXPECT_EQ(HeldHour(bridge), 0);
+}
+
+// Demand that halves or grows by half in an hour is a misread, not a grid.
+TEST(Poller, AJumpFromTheHeldReadingNoGridMakesIsRefused) {
+  TestBridge bridge;
+  ASSERT_TRUE(bridge.Take(OperatorCsv{}.Bytes()));
+  const int held = OperatorCsv::Actual(14);
+  bridge.clock.Set(gw::bridge::JapanTimeToUnix(2026, 12, 7, 15, 56));
+  for (int usage : {held * 3 / 2 + 10, held / 2 - 10}) {
+    OperatorCsv next;
+    next.hoursWithActual = 16;
+    next.stampTime = "15:55";
+    next.actualText[15] = std::to_string(usage);
+    next.percentText[15] = std::to_string(usage * 100 / OperatorCsv::Supply(15));
+    std::string outcome;
+    EXPECT_FALSE(bridge.Take(next.Bytes(), &outcome)) << usage;
+    EXPECT_THAT(outcome, HasSubstr("within an hour")) << usage;
+    EXPECT_EQ(HeldHour(bridge), 14);
+  }
+  OperatorCsv next;
+  next.hoursWithActual = 16;
+  next.stampTime = "15:55";
+  EXPECT_TRUE(bridge.Take(next.Bytes()));
+  EXPECT_EQ(HeldHour(bridge), 15);
 }
 
 TEST(Poller, NewReadingsReplaceTheDocumentsWhole) {
@@ -227,6 +321,7 @@ TEST(PollerDatedSource, CrossesMidnightWithoutFailures) {
   empty.hoursWithActual = 0;
   empty.stampTime = "0:35";
   source.Serve(empty.Bytes());
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 36));
   EXPECT_EQ(bridge.poller.RefreshOnce(), "");
   EXPECT_EQ(bridge.cache.Current(), held) << "the old day's last hour stays";
   const auto latest = gwtest::Get(bridge.port(), "/latest.json");

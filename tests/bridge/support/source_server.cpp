@@ -51,6 +51,8 @@ void SourceServer::Serve(std::string body, int status) {
   body_ = std::move(body);
   status_ = status;
   etag_ = "\"v" + std::to_string(++generation) + "\"";
+  // A distinct date for each version, as a file's modification time.
+  lastModified_ = "Mon, 07 Dec 2026 05:" + std::to_string(10 + generation % 50) + ":00 GMT";
 }
 
 std::string SourceServer::Url() const {
@@ -90,10 +92,12 @@ void SourceServer::Loop() {
       std::lock_guard<std::mutex> lock(mutex_);
       userAgent_ = std::string(request[http::field::user_agent]);
       target_ = std::string(request.target());
-      const bool same = !etag_.empty() && request[http::field::if_none_match] == etag_;
+      const bool same = lastModifiedOnly_ ? request[http::field::if_modified_since] == lastModified_
+                                          : !etag_.empty() && request[http::field::if_none_match] == etag_;
       notModified_ += same ? 1 : 0;
       response.result(same ? 304 : status_);
-      response.set(http::field::etag, etag_);
+      if (lastModifiedOnly_) response.set(http::field::last_modified, lastModified_);
+      else response.set(http::field::etag, etag_);
       if (!same) response.body() = body_;
     }
     response.keep_alive(false);

@@ -1,6 +1,7 @@
 // A stand-in for the operator's web server, inside the test process: one
-// file at every path, with an ETag, 304 for a matching If-None-Match, and a
-// count of every request it received.
+// file at every path, with an ETag (304 for a matching If-None-Match) or,
+// as some servers do, only a Last-Modified (304 for a matching
+// If-Modified-Since), and a count of every request it received.
 #pragma once
 
 #include <atomic>
@@ -21,6 +22,8 @@ class SourceServer {
   void Serve(std::string body, int status = 200);
   // Holds every answer back this long, so that requests could pile up.
   void SetDelayMs(int ms) { delayMs_ = ms; }
+  // Sends only a Last-Modified and no ETag from now on.
+  void SetLastModifiedOnly() { lastModifiedOnly_ = true; }
 
   std::string Url() const;
   int Requests() const { return requests_.load(); }
@@ -35,8 +38,9 @@ class SourceServer {
   int listener_ = -1;
   std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0}, notModified_{0}, delayMs_{0};
+  std::atomic<bool> lastModifiedOnly_{false};
   mutable std::mutex mutex_;
-  std::string body_, etag_, userAgent_, target_;
+  std::string body_, etag_, lastModified_, userAgent_, target_;
   int status_ = 404;
   std::thread thread_;
 };
