@@ -69,7 +69,14 @@ void Poller::Loop(std::chrono::seconds refresh) {
 void Poller::FollowDay(int64_t now) {
   std::string url = SourceForDay(source_, now);
   if (url == upstream_->url()) return;
-  auto next = std::make_unique<Upstream>(url);
+  std::unique_ptr<Upstream> next;
+  try {
+    next = std::make_unique<Upstream>(url);
+  } catch (const std::exception& e) {
+    // Tried again at the next refresh; meanwhile the old day's file.
+    LogLineNow("%s: cannot move on to %s: %s", area_.name, url.c_str(), e.what());
+    return;
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) next->Abort();
