@@ -97,7 +97,7 @@ BridgeParts::BridgeParts(const Options& options, const Clock& clock, int threads
     PollerConfig config{plan_.areas[i].area, plan_.areas[i].source, options.maxAgeSeconds};
     pollers_.push_back(std::make_unique<Poller>(config, areas_->cache(i), metrics_, *drawer_, clock_));
   }
-  for (const ListenSpec& listen : plan_.listens) {
+  for (const Listener& listen : plan_.listens) {
     const size_t home = areas_->Find(listen.area);
     responders_.push_back(
         std::make_unique<Responder>(metrics_, login_ ? &*login_ : nullptr, options.maxAgeSeconds, home));

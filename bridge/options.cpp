@@ -68,11 +68,11 @@ bool ParseNumber(const std::string& text, int64_t low, int64_t high, int64_t* va
 bool KnownArea(const std::string& name) { return FindArea(name) != nullptr; }
 
 bool ParseListen(const std::string& value, Options* o) {
-  ListenSpec spec;
+  Listener listener;
   const size_t equals = value.find('=');
   if (equals != std::string::npos) {
-    spec.area = value.substr(equals + 1);
-    if (!KnownArea(spec.area)) return false;
+    listener.area = value.substr(equals + 1);
+    if (!KnownArea(listener.area)) return false;
   }
   const std::string text = value.substr(0, equals);
   size_t colon = text.rfind(':');
@@ -88,9 +88,9 @@ bool ParseListen(const std::string& value, Options* o) {
   }
   int64_t port;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, &port)) return false;
-  spec.address = host;
-  spec.port = static_cast<uint16_t>(port);
-  o->listens.push_back(std::move(spec));
+  listener.address = host;
+  listener.port = static_cast<uint16_t>(port);
+  o->listens.push_back(std::move(listener));
   return true;
 }
 
@@ -192,7 +192,7 @@ BridgePlan PlanBridge(const Options& o) {
     if (auto own = o.areaSources.find(name); own != o.areaSources.end()) source = own->second;
     plan.areas.push_back({area, source});
   };
-  for (ListenSpec listen : o.listens) {
+  for (Listener listen : o.listens) {
     if (listen.area.empty()) listen.area = o.area;
     serve(listen.area);
     plan.listens.push_back(std::move(listen));

@@ -14,14 +14,14 @@ constexpr char kDefaultArea[] = "tokyo";
 constexpr char kDefaultFont[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
 
 // One --listen: where, and the area whose documents the plug-in gets there.
-struct ListenSpec {
+struct Listener {
   std::string address = "127.0.0.1";
   uint16_t port = 8080;
   std::string area;  // empty: the --area one
 };
 
 struct Options {
-  std::vector<ListenSpec> listens;  // none given: 127.0.0.1:8080
+  std::vector<Listener> listens;  // none given: 127.0.0.1:8080
   std::string portFile;
   std::string area = kDefaultArea;
   std::string source;                             // the plain --source: for --area; empty: its default
@@ -52,7 +52,7 @@ struct AreaSource {
 
 struct BridgePlan {
   std::vector<AreaSource> areas;
-  std::vector<ListenSpec> listens;  // each with its area's name filled in
+  std::vector<Listener> listens;  // each with its area's name filled in
 };
 
 BridgePlan PlanBridge(const Options& options);
