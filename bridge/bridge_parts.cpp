@@ -1,11 +1,15 @@
 #include "bridge/bridge_parts.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <future>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+
+#include "bridge/log/event_log.h"
+#include "bridge/serving/descriptor_limit.h"
 
 namespace gw::bridge {
 namespace {
@@ -84,6 +88,19 @@ std::vector<const Area*> AreasOf(const BridgePlan& plan) {
   return areas;
 }
 
+// Each listener may fill its own cap, so together they must fit under the
+// process's file descriptor limit.
+size_t ListenerCap(size_t wanted, size_t listeners) {
+  listeners = std::max<size_t>(1, listeners);
+  std::string lowered;
+  const size_t total = FitConnectionCap(wanted * listeners, &lowered);
+  if (!lowered.empty()) {
+    if (listeners > 1) lowered += " (shared by " + std::to_string(listeners) + " listeners)";
+    LogLineNow("%s", lowered.c_str());
+  }
+  return std::max<size_t>(1, total / listeners);
+}
+
 }  // namespace
 
 BridgeParts::BridgeParts(const Options& options, const Clock& clock, int threads)
@@ -97,13 +114,14 @@ BridgeParts::BridgeParts(const Options& options, const Clock& clock, int threads
     PollerConfig config{plan_.areas[i].area, plan_.areas[i].source, options.maxAgeSeconds};
     pollers_.push_back(std::make_unique<Poller>(config, areas_->cache(i), metrics_, *drawer_, clock_));
   }
+  connectionCap_ = ListenerCap(options.maxConnections, plan_.listens.size());
   for (const Listener& listen : plan_.listens) {
     const size_t home = areas_->Find(listen.area);
     responders_.push_back(
         std::make_unique<Responder>(metrics_, login_ ? &*login_ : nullptr, options.maxAgeSeconds, home));
     fronts_.push_back(std::make_unique<Front>(
-        FrontConfig{listen.address, listen.port, options.maxConnections, threads}, *areas_, *responders_.back(),
-        metrics_, clock_));
+        FrontConfig{listen.address, listen.port, connectionCap_, threads, options.maxConnectionsPerClient}, *areas_,
+        *responders_.back(), metrics_, clock_));
   }
 }
 
@@ -136,7 +154,9 @@ std::string BridgeParts::Describe(const std::vector<uint16_t>& ports) const {
     text += (i ? ", " : " ") + std::string(plan_.areas[i].area->name) + " from " + plan_.areas[i].source;
   }
   return text + " every " + std::to_string(options_.refreshSeconds) + " s; max age " +
-         std::to_string(options_.maxAgeSeconds) + " s; " + (login_ ? "login required" : "no login");
+         std::to_string(options_.maxAgeSeconds) + " s; " + (login_ ? "login required" : "no login") +
+         "; at most " + std::to_string(connectionCap_) + " connections per listener, " +
+         std::to_string(options_.maxConnectionsPerClient) + " per client";
 }
 
 }  // namespace gw::bridge

@@ -54,6 +54,7 @@ class BridgeParts {
   std::unique_ptr<ServedAreas> areas_;
   Metrics metrics_;
   std::vector<std::unique_ptr<Responder>> responders_;
+  size_t connectionCap_ = 0;  // per listener, fitted to the descriptor limit
   std::vector<std::unique_ptr<Front>> fronts_;
   std::vector<std::unique_ptr<Poller>> pollers_;
 };

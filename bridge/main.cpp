@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -22,6 +23,9 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// How long the end waits for the log's last lines: a reader that stalled
+// (a paused terminal, a full pipe) must not keep the process from ending.
+constexpr auto kLogGrace = std::chrono::milliseconds(500);
 
 // One line per listener, in the order of --listen. Written whole under
 // another name first, so that a script waiting for the file never reads
@@ -70,6 +74,7 @@ int Serve(const Options& o) {
   LogLineNow("stopping on %s", received == SIGTERM ? "SIGTERM" : "SIGINT");
   parts.Stop();
   LogLineNow("stopped");
+  StopLog(kLogGrace);
   return kExitOk;
 }
 
@@ -88,12 +93,10 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
-  // Lines are flushed a few times a second by the server, not one by one.
-  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   try {
     return Serve(options);
   } catch (const std::exception& e) {
-    FlushLog();
+    StopLog(kLogGrace);
     std::fprintf(stderr, "gridwren-bridge: %s\n", e.what());
     return kExitFailure;
   }

@@ -32,6 +32,7 @@ struct Options {
   std::string passwordFile;
   std::string font = kDefaultFont;
   size_t maxConnections = 1024;
+  size_t maxConnectionsPerClient = 64;
   bool help = false;
 };
 

@@ -1,6 +1,7 @@
 #include "bridge/cache/metrics.h"
 
 #include "bridge/cache/cache.h"
+#include "bridge/log/event_log.h"
 
 namespace gw::bridge {
 
@@ -30,8 +31,37 @@ void Metrics::CountFetch(size_t area, FetchResult result) {
   upstream_.at(area).fetches[static_cast<size_t>(result)].fetch_add(1, std::memory_order_relaxed);
 }
 
+void Metrics::CountConnection(ConnectionEvent event) {
+  connections_[static_cast<size_t>(event)].fetch_add(1, std::memory_order_relaxed);
+}
+
+uint64_t Metrics::Connections(ConnectionEvent event) const {
+  return connections_[static_cast<size_t>(event)].load(std::memory_order_relaxed);
+}
+
 void Metrics::SetLastGoodRead(size_t area, int64_t unixSeconds) {
   upstream_.at(area).lastGoodRead.store(unixSeconds, std::memory_order_relaxed);
+}
+
+std::string Metrics::RenderConnections() const {
+  auto n = [this](ConnectionEvent e) { return std::to_string(Connections(e)); };
+  return "# HELP gridwren_bridge_connections_refused_total Connections closed unread on arrival, by the cap "
+         "they were over.\n"
+         "# TYPE gridwren_bridge_connections_refused_total counter\n"
+         "gridwren_bridge_connections_refused_total{cap=\"per_client\"} " + n(ConnectionEvent::kRefusedClientCap) + "\n"
+         "gridwren_bridge_connections_refused_total{cap=\"total\"} " + n(ConnectionEvent::kRefusedConnectionCap) + "\n"
+         "# HELP gridwren_bridge_accept_failures_total Connections the system could not hand over (out of file "
+         "descriptors, say).\n"
+         "# TYPE gridwren_bridge_accept_failures_total counter\n"
+         "gridwren_bridge_accept_failures_total " + n(ConnectionEvent::kAcceptFailed) + "\n"
+         "# HELP gridwren_bridge_idle_connections_closed_total Idle keep-alive connections closed to make room "
+         "near --max-connections.\n"
+         "# TYPE gridwren_bridge_idle_connections_closed_total counter\n"
+         "gridwren_bridge_idle_connections_closed_total " + n(ConnectionEvent::kIdleClosed) + "\n"
+         "# HELP gridwren_bridge_log_lines_dropped_total Log lines dropped because the log's reader did not keep "
+         "up.\n"
+         "# TYPE gridwren_bridge_log_lines_dropped_total counter\n"
+         "gridwren_bridge_log_lines_dropped_total " + std::to_string(LogLinesDropped()) + "\n";
 }
 
 namespace {
@@ -70,6 +100,7 @@ std::string Metrics::Render(const std::vector<AreaReading>& areas, int64_t now) 
     out += "gridwren_bridge_last_good_upstream_read_timestamp_seconds{" + AreaLabel(a) + "} " +
            std::to_string(upstream_[AreaIndex(*a.area)].lastGoodRead.load()) + "\n";
   }
+  out += RenderConnections();
   out += "# HELP gridwren_bridge_reading_age_seconds Age of the area's held reading, from the start of its hour.\n"
          "# TYPE gridwren_bridge_reading_age_seconds gauge\n";
   for (const AreaReading& a : areas) {

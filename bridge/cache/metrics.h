@@ -1,5 +1,6 @@
 // The bridge's counters, rendered as Prometheus text for /metrics. Counting
-// is a relaxed atomic add: it sits on every request's path.
+// is a relaxed atomic add: it sits on every request's path. The log's count
+// of dropped lines is read from the log itself.
 #pragma once
 
 #include <array>
@@ -32,11 +33,22 @@ struct AreaReading {
   const Snapshot* snapshot;
 };
 
+// What happened to a connection apart from its requests.
+enum class ConnectionEvent {
+  kRefusedClientCap,      // over --max-connections-per-client: closed unread
+  kRefusedConnectionCap,  // over --max-connections: closed unread
+  kAcceptFailed,          // accept() failed (out of file descriptors, say)
+  kIdleClosed,            // an idle keep-alive connection closed to make room
+};
+constexpr size_t kConnectionEventCount = 4;
+
 class Metrics {
  public:
   void CountRequest(Route route, int status);
   // `area` is the area's place in AllAreas().
   void CountFetch(size_t area, FetchResult result);
+  void CountConnection(ConnectionEvent event);
+  uint64_t Connections(ConnectionEvent event) const;
   void SetLastGoodRead(size_t area, int64_t unixSeconds);
 
   // The upstream and reading figures of each area given; `now` in Unix
@@ -44,6 +56,8 @@ class Metrics {
   std::string Render(const std::vector<AreaReading>& areas, int64_t now) const;
 
  private:
+  std::string RenderConnections() const;
+
   static constexpr std::array<int, 11> kStatuses{200, 400, 401, 403, 404, 405, 407, 408, 431, 503, 0};
   std::array<std::array<std::atomic<uint64_t>, kStatuses.size()>, kRouteCount> requests_{};
   struct Upstream {
@@ -51,6 +65,7 @@ class Metrics {
     std::atomic<int64_t> lastGoodRead{0};
   };
   std::array<Upstream, kAreaCount> upstream_{};
+  std::array<std::atomic<uint64_t>, kConnectionEventCount> connections_{};
 };
 
 }  // namespace gw::bridge
