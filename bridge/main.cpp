@@ -41,7 +41,7 @@ std::optional<Login> MakeLogin(const Options& o) {
 void WritePortFile(const std::string& path, uint16_t port) {
   const std::string partial = path + ".partial";
   {
-    std::ofstream out(partial, std::ios::trunc);
+    std::ofstream out(partial, std::ios::trunc | std::ios::binary);  // "\n" on every platform
     out << port << "\n";
     if (!out.flush()) throw std::runtime_error("cannot write the port file " + path + ": " + std::strerror(errno));
   }

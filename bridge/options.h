@@ -8,7 +8,9 @@
 namespace gw::bridge {
 
 constexpr char kDefaultSource[] = "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv";
-constexpr char kDefaultFont[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
+// The graphs' font unless --font names one: a file natively; on Windows
+// empty, for the first installed of the system's Japanese fonts.
+extern const char kDefaultFont[];
 
 struct Options {
   std::string address = "127.0.0.1";
