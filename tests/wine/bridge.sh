@@ -93,6 +93,10 @@ bridge_get() {  # bridge_get URL OUT [CURL OPTIONS...]: prints the status
   curl -s -o "$out" -w '%{http_code}' -x "127.0.0.1:$BRIDGE_PORT" "$@" "$url"
 }
 
+bridge_expected() {  # bridge_expected FIELD: the operator file's reading
+  python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$RUN/bridge/expected.json" "$1"
+}
+
 bridge_json_matches() {
   python3 - "$1" "$RUN/bridge/expected.json" <<'PY'
 import json, sys
@@ -140,6 +144,24 @@ bridge_login() {
   bridge_check login_stops bridge_ends "$BRIDGE_PID" INT
 }
 
+# The real plug-in's check through the bridge, with the proxy login the
+# harness's settings carry (online_check.cpp, as for the feed servers).
+bridge_chain() {
+  local dir=$RUN/bridge
+  printf '秘密pass\n' >"$dir/proxy-password"
+  bridge_check chain_bridge_starts bridge_start chain --user gw-proxy \
+    --password-file "$(bridge_win_path "$dir/proxy-password")" || return
+  bridge_get http://setsuden.yahoo.co.jp/images/meter/meter_setsuden.gif "$dir/chain-meter.gif" \
+    --proxy-user 'gw-proxy:秘密pass' >/dev/null
+  bridge_get http://www.tepco.co.jp/forecast/html/images/juyo-j.gif "$dir/chain-day.gif" \
+    --proxy-user 'gw-proxy:秘密pass' >/dev/null
+  GWT_BRIDGE_PORT=$BRIDGE_PORT GWT_BRIDGE_METER=$(bridge_win_path "$dir/chain-meter.gif") \
+    GWT_BRIDGE_DAY=$(bridge_win_path "$dir/chain-day.gif") GWT_BRIDGE_USAGE=$(bridge_expected usage) \
+    GWT_BRIDGE_CAPACITY=$(bridge_expected capacity) GWT_BRIDGE_PERCENT=$(bridge_expected usage_percent) \
+    run_case gwtesthost bridge_chain
+  bridge_check chain_bridge_stops bridge_ends "$BRIDGE_PID" INT
+}
+
 bridge_command_line() {
   bridge_check help_exit_0 bridge_exits_with 0 --help
   bridge_check help_names_service grep -q -- --install-service "$RUN/logs/bridge-exits.log"
@@ -153,6 +175,7 @@ bridge_cases() {
   bridge_check source_starts bridge_start_source || return
   bridge_documents
   bridge_login
+  bridge_chain
   bridge_command_line
   source "$SRC/tests/wine/bridge_service.sh"
   bridge_service_cases

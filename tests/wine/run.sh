@@ -237,6 +237,7 @@ run_host() {
   [ -n "$names" ] || { report "FAIL $host: lists no cases"; return; }
   local name round
   for name in $names; do
+    [[ $name == bridge_* ]] && continue  # bridge.sh runs these, its bridge serving
     [ -n "${GWT_CASES:-}" ] && [[ " $GWT_CASES " != *" $name "* ]] && continue
     for round in $(seq "${GWT_REPEAT:-1}"); do run_case "$host" "$name"; done
   done
