@@ -12,7 +12,7 @@ namespace gw::bridge {
 const char kUsage[] =
     "usage: gridwren-bridge [--listen ADDR:PORT] [--port-file FILE] [--source URL]\n"
     "                       [--refresh SECONDS] [--max-age SECONDS]\n"
-    "                       [--user NAME --password-file FILE] [--font FILE]\n"
+    "                       [--user NAME --password-file FILE] [--font FONT]\n"
     "                       [--max-connections N]\n"
     "\n"
     "Reads the grid operator's published file of the day and serves what the\n"
@@ -35,8 +35,11 @@ const char kUsage[] =
     "  --user NAME            require this Basic login (with --password-file);\n"
     "                         /healthz stays open\n"
     "  --password-file FILE   the login's password: the file's first line\n"
-    "  --font FILE            the Japanese font of the graphs (default\n"
-    "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf)\n"
+    "  --font FONT            the Japanese font of the graphs: a font file, or on\n"
+    "                         Windows also an installed family's name (default\n"
+    "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf;\n"
+    "                         on Windows the first installed of Meiryo, Yu Gothic,\n"
+    "                         MS Gothic and IPAGothic)\n"
     "  --max-connections N    open connections at most (default 1024)\n"
     "  --help                 this text\n"
     "\n"
@@ -98,7 +101,7 @@ const std::map<std::string, std::pair<Setter, const char*>>& Table() {
       {"--max-age", {number(1, 30 * 86400, &Options::maxAgeSeconds), "whole seconds from 1 to 2592000"}},
       {"--user", {text(&Options::user), "a user name"}},
       {"--password-file", {text(&Options::passwordFile), "a file name"}},
-      {"--font", {text(&Options::font), "a font file"}},
+      {"--font", {text(&Options::font), "a font file or family name"}},
       {"--max-connections",
        {[](const std::string& v, Options* o) {
           int64_t n;

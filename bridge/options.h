@@ -8,7 +8,6 @@
 namespace gw::bridge {
 
 constexpr char kDefaultSource[] = "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv";
-constexpr char kDefaultFont[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
 
 struct Options {
   std::string address = "127.0.0.1";
@@ -19,7 +18,7 @@ struct Options {
   int64_t maxAgeSeconds = 3 * 3600;
   std::string user;
   std::string passwordFile;
-  std::string font = kDefaultFont;
+  std::string font;  // empty: the platform's own default (OpenChartFont)
   size_t maxConnections = 1024;
   bool help = false;
 };

@@ -214,5 +214,13 @@ TEST(ChartFont, AFontThatCannotDrawJapaneseIsRefusedWithItsCause) {
   EXPECT_EQ(ErrorOf(latin), "font file " + latin + ": it has no Japanese characters");
 }
 
+// No --font means the proportional IPA Gothic file, as it always has here.
+TEST(ChartFont, NoFontNamedDrawsWithTheProportionalIpaGothic) {
+  const Reading reading = gwtest::AfternoonReading();
+  const std::string byDefault = MakeChartDrawer("")->DrawMeter(reading);
+  EXPECT_EQ(byDefault, MakeChartDrawer("/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf")->DrawMeter(reading));
+  EXPECT_NE(byDefault, MakeChartDrawer(GW_TEST_JAPANESE_FONT)->DrawMeter(reading));
+}
+
 }  // namespace
 }  // namespace gw::bridge
