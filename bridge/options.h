@@ -21,6 +21,11 @@ struct Options {
   std::string font;  // empty: the platform's own default (OpenChartFont)
   size_t maxConnections = 1024;
   bool help = false;
+  // The Windows service: register it with the other options on its command
+  // line, remove it, or run as it (the service manager's command line).
+  bool installService = false;
+  bool uninstallService = false;
+  bool runAsService = false;
 };
 
 // Fills `options` from the arguments after the program name. Returns false
@@ -28,5 +33,12 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
 
 extern const char kUsage[];
+
+// The options that only mean something on Windows; their flags are parsed on
+// every platform, so that a command line means the same everywhere.
+extern const char kServiceUsage[];
+constexpr char kInstallServiceFlag[] = "--install-service";
+constexpr char kUninstallServiceFlag[] = "--uninstall-service";
+constexpr char kRunAsServiceFlag[] = "--service";
 
 }  // namespace gw::bridge
