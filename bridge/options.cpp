@@ -12,7 +12,7 @@ namespace gw::bridge {
 const char kUsage[] =
     "usage: gridwren-bridge [--listen ADDR:PORT] [--port-file FILE] [--source URL]\n"
     "                       [--refresh SECONDS] [--max-age SECONDS]\n"
-    "                       [--user NAME --password-file FILE] [--font FILE]\n"
+    "                       [--user NAME --password-file FILE] [--font FONT]\n"
     "                       [--max-connections N] [--max-connections-per-client N]\n"
     "\n"
     "Reads the grid operator's published file of the day and serves what the\n"
@@ -35,10 +35,11 @@ const char kUsage[] =
     "  --user NAME            require this Basic login (with --password-file);\n"
     "                         /healthz stays open\n"
     "  --password-file FILE   the login's password: the file's first line\n"
-    "  --font FILE            the Japanese font of the graphs (default\n"
+    "  --font FONT            the Japanese font of the graphs: a font file, or on\n"
+    "                         Windows also an installed family's name (default\n"
     "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf;\n"
-    "                         on Windows a font file or an installed family, by\n"
-    "                         default the first of Meiryo, Yu Gothic, MS Gothic)\n"
+    "                         on Windows the first installed of Meiryo, Yu Gothic,\n"
+    "                         MS Gothic and IPAGothic)\n"
     "  --max-connections N    open connections at most (default 1024; lowered to\n"
     "                         fit the file descriptor limit, with a log line)\n"
     "  --max-connections-per-client N\n"
@@ -79,9 +80,13 @@ bool ParseListen(const std::string& text, Options* o) {
     if (host.size() < 3 || host.back() != ']') return false;
     host = host.substr(1, host.size() - 2);
   }
+  // Asio reads addresses with the system's own parser, and Windows's takes
+  // shortened IPv4 forms ("1.2.3") that POSIX's refuses: only the canonical
+  // dotted quad is taken, the same everywhere.
   boost::system::error_code bad;
-  boost::asio::ip::make_address(host, bad);
+  const boost::asio::ip::address parsed = boost::asio::ip::make_address(host, bad);
   if (bad || host.find('%') != std::string::npos) return false;
+  if (parsed.is_v4() && parsed.to_string() != host) return false;
   int64_t port;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, &port)) return false;
   o->address = host;
@@ -122,7 +127,7 @@ const std::map<std::string, std::pair<Setter, const char*>>& Table() {
       {"--max-age", {number(1, 30 * 86400, &Options::maxAgeSeconds), "whole seconds from 1 to 2592000"}},
       {"--user", {text(&Options::user), "a user name"}},
       {"--password-file", {text(&Options::passwordFile), "a file name"}},
-      {"--font", {text(&Options::font), "a font file"}},
+      {"--font", {text(&Options::font), "a font file or family name"}},
       {"--max-connections", {count(&Options::maxConnections), "a count from 1 to 1000000"}},
       {"--max-connections-per-client", {count(&Options::maxConnectionsPerClient), "a count from 1 to 1000000"}},
   };

@@ -8,9 +8,6 @@
 namespace gw::bridge {
 
 constexpr char kDefaultSource[] = "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv";
-// The graphs' font unless --font names one: a file natively; on Windows
-// empty, for the first installed of the system's Japanese fonts.
-extern const char kDefaultFont[];
 
 struct Options {
   std::string address = "127.0.0.1";
@@ -21,7 +18,7 @@ struct Options {
   int64_t maxAgeSeconds = 3 * 3600;
   std::string user;
   std::string passwordFile;
-  std::string font = kDefaultFont;
+  std::string font;  // empty: the platform's own default (OpenChartFont)
   size_t maxConnections = 1024;
   size_t maxConnectionsPerClient = 64;
   bool help = false;

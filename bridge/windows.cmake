@@ -15,6 +15,8 @@ ExternalProject_Add(gridwren_bridge_win
     -DGW_BOOST_INCLUDE=${GW_BOOST_INCLUDE}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different
-    <BINARY_DIR>/bin/gridwren-bridge.exe ${PROJECT_BINARY_DIR}/bin/gridwren-bridge.exe
-  BUILD_BYPRODUCTS ${PROJECT_BINARY_DIR}/bin/gridwren-bridge.exe
+    <BINARY_DIR>/bin/gridwren-bridge.exe <BINARY_DIR>/bin/chart_draw_test.exe
+    <BINARY_DIR>/bin/bridge_portable_tests.exe ${PROJECT_BINARY_DIR}/bin/
+  BUILD_BYPRODUCTS ${PROJECT_BINARY_DIR}/bin/gridwren-bridge.exe ${PROJECT_BINARY_DIR}/bin/chart_draw_test.exe
+    ${PROJECT_BINARY_DIR}/bin/bridge_portable_tests.exe
   USES_TERMINAL_BUILD ON)

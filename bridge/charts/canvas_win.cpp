@@ -350,7 +350,9 @@ std::unique_ptr<ChartFont> OpenFontFile(const std::string& named) {
   std::shared_ptr<GdiplusSession> session = GdiplusSession::Get();
   auto collection = std::make_unique<gp::PrivateFontCollection>();
   const gp::Status added = collection->AddFontFile(path.c_str());
-  if (added != gp::Ok) throw std::runtime_error("font file " + named + ": not a usable font (" + StatusText(added) + ")");
+  if (added != gp::Ok) {
+    throw std::runtime_error("font file " + named + ": GDI+ cannot read it as a font (" + StatusText(added) + ")");
+  }
   auto family = std::make_unique<gp::FontFamily>();
   INT found = 0;
   if (collection->GetFamilies(1, family.get(), &found) != gp::Ok || found < 1) {

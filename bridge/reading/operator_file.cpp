@@ -20,6 +20,21 @@ constexpr char kForecast[] = "予測";
 constexpr char kPercent[] = "使用率";
 constexpr char kSupply[] = "供給力";
 
+// A CP932 lead byte not followed by a trail byte. Checked apart from the
+// conversion: iconv marks it U+FFFD, but Windows puts its default
+// character (U+30FB) in its place, which a file may hold as well.
+bool HasBrokenDoubleByte(std::string_view bytes) {
+  auto in = [](unsigned char c, unsigned char low, unsigned char high) { return c >= low && c <= high; };
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (!in(c, 0x81, 0x9F) && !in(c, 0xE0, 0xFC)) continue;
+    if (i + 1 == bytes.size()) return true;
+    const auto trail = static_cast<unsigned char>(bytes[++i]);
+    if (!in(trail, 0x40, 0x7E) && !in(trail, 0x80, 0xFC)) return true;
+  }
+  return false;
+}
+
 // The operator's file is CP932. A UTF-8 file decodes as CP932 without a
 // single error more often than not, into nonsense, so it is told apart first.
 std::string DecodeFile(std::string_view bytes) {
@@ -31,7 +46,9 @@ std::string DecodeFile(std::string_view bytes) {
   if (bytes.find('\0') != std::string_view::npos) Reject("the file holds zero bytes: not a text file");
   if (IsMultibyteUtf8(bytes)) Reject("the file is UTF-8, not Shift_JIS (CP932) as the operator publishes it");
   WideString wide = Cp932ToWide(bytes);
-  if (wide.find(u'\uFFFD') != WideString::npos) Reject("the file holds bytes that are not Shift_JIS (CP932)");
+  if (HasBrokenDoubleByte(bytes) || wide.find(u'\uFFFD') != WideString::npos) {
+    Reject("the file holds bytes that are not Shift_JIS (CP932)");
+  }
   return WideToUtf8(wide);
 }
 

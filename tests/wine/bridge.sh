@@ -170,8 +170,20 @@ bridge_command_line() {
   bridge_check service_flag_in_console_exit_2 bridge_exits_with 2 --service --source "$BRIDGE_SOURCE"
 }
 
+# The bridge's parts without sockets (tests/wine/bridge/run_checks.sh): its
+# portable unit tests and the graphs as GDI+ and WIC draw them.
+bridge_parts() {
+  local line
+  while IFS= read -r line; do
+    case $line in
+      PASS* | FAIL*) report "${line/ / bridge_parts: }" ;;
+    esac
+  done < <(bash "$SRC/tests/wine/bridge/run_checks.sh" "$BUILD" 2>>"$RUN/logs/bridge-parts.err" | tr -d '\r')
+}
+
 bridge_cases() {
   bridge_check imports bridge_imports_ok
+  bridge_parts
   bridge_check source_starts bridge_start_source || return
   bridge_documents
   bridge_login

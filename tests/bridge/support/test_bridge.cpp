@@ -7,7 +7,7 @@ namespace gwtest {
 int64_t DefaultNow() { return gw::bridge::JapanTimeToUnix(2026, 12, 7, 14, 55); }
 
 TestBridge::TestBridge(TestBridgeOptions o)
-    : drawer(gw::bridge::MakeChartDrawer(gw::bridge::kDefaultFont)),
+    : drawer(gw::bridge::MakeChartDrawer(gw::bridge::Options().font)),
       upstream(o.source),
       poller(upstream, cache, metrics, *drawer, clock, o.maxAgeSeconds) {
   clock.Set(DefaultNow());
