@@ -21,10 +21,15 @@ struct LogQueue::State {
   uint64_t lostSinceNotice = 0;     // dropped lines the log has not mentioned yet
   std::atomic<uint64_t> droppedTotal{0};
   std::unique_ptr<LogSink> sink, nextSink;
-  bool writerWaiting = false, stopping = false, writerDone = false;
+  bool writerWaiting = false, urgentQueued = false, stopping = false, writerDone = false;
 };
 
 namespace {
+
+// The writer wakes this often, or at once for an urgent line, a queue half
+// full or the stop: woken for every line, it would cost a system call and a
+// thread switch per request.
+constexpr auto kWriterPeriod = std::chrono::milliseconds(100);
 
 // Written where lines went missing, so that a reader of the log sees the gap.
 std::string LossNotice(uint64_t lost) {
@@ -37,8 +42,8 @@ std::string LossNotice(uint64_t lost) {
   return line;
 }
 
-bool HasWork(const LogQueue::State& s) {
-  return !s.pending.empty() || s.lostSinceNotice > 0 || s.nextSink || s.stopping;
+bool Pressing(const LogQueue::State& s) {
+  return s.urgentQueued || s.pending.size() >= s.capacity / 2 || s.nextSink || s.stopping;
 }
 
 // Swaps the queued lines out, writes them without the lock, and flushes once
@@ -48,10 +53,14 @@ void WriterLoop(std::shared_ptr<LogQueue::State> s) {
   std::unique_lock<std::mutex> lock(s->mutex);
   for (;;) {
     s->writerWaiting = true;
-    s->wake.wait(lock, [&] { return HasWork(*s); });
+    s->wake.wait_for(lock, kWriterPeriod, [&] { return Pressing(*s); });
     s->writerWaiting = false;
     if (s->nextSink) s->sink = std::move(s->nextSink);
-    if (s->pending.empty() && s->lostSinceNotice == 0 && s->stopping) break;
+    if (s->pending.empty() && s->lostSinceNotice == 0) {
+      if (s->stopping) break;
+      continue;
+    }
+    s->urgentQueued = false;
     batch.swap(s->pending);
     const uint64_t lost = std::exchange(s->lostSinceNotice, 0);
     lock.unlock();
@@ -93,7 +102,8 @@ bool LogQueue::Push(std::string_view line, bool urgent) {
     return false;
   }
   s.pending.append(line.data(), line.size());
-  const bool wake = s.writerWaiting;
+  s.urgentQueued |= urgent;
+  const bool wake = s.writerWaiting && Pressing(s);
   lock.unlock();
   if (wake) s.wake.notify_one();
   return true;

@@ -31,7 +31,9 @@ class LogQueue {
   // the reserve.
   bool Push(std::string_view line, bool urgent = false);
 
-  // The sink for the lines written from now on; the writer destroys the old.
+  // The sink for the writer's next batches (lines already queued may go to
+  // it too); the writer destroys the old one. Meant for the start, before
+  // there is much to log.
   void ReplaceSink(std::unique_ptr<LogSink> sink);
 
   // Lines dropped since the start.

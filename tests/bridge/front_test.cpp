@@ -149,6 +149,12 @@ TEST(FrontLogin, ProxyStyleGets407PlainGets401HealthStaysOpen) {
   EXPECT_EQ(Get(bridge.port(), "/latest.json", {BasicHeader("Authorization", "office:pw")}).status, 200);
   EXPECT_EQ(Get(bridge.port(), "http://x/latest.json", {BasicHeader("Proxy-Authorization", "office:pW")}).status,
             407);
+  for (const char* path : {"/images/meter/meter_setsuden.gif", "/forecast/html/images/juyo-j.gif", "/metrics"}) {
+    EXPECT_EQ(Get(bridge.port(), std::string("http://x") + path).status, 407) << path;
+    EXPECT_EQ(Get(bridge.port(), path).status, 401) << path;
+    EXPECT_EQ(Get(bridge.port(), std::string("http://x") + path, {BasicHeader("Proxy-Authorization", "office:pw")})
+                  .status, 200) << path;
+  }
 }
 
 TEST(FrontReading, NoReadingYetThenFreshThenStale) {

@@ -28,6 +28,7 @@ TEST(Options, DefaultsAreTheOperatorAndLocalhost) {
   EXPECT_EQ(o.refreshSeconds, 300);
   EXPECT_EQ(o.maxAgeSeconds, 10800);
   EXPECT_EQ(o.maxConnections, 1024u);
+  EXPECT_EQ(o.maxConnectionsPerClient, 64u);
 }
 
 TEST(Options, EveryOptionInBothSpellings) {
@@ -35,7 +36,7 @@ TEST(Options, EveryOptionInBothSpellings) {
   std::string error;
   ASSERT_TRUE(ParseOptions({"--listen", "[::1]:0", "--port-file=p", "--source", "http://127.0.0.1:1/a.csv",
                             "--refresh=1", "--max-age", "60", "--user", "u", "--password-file", "pw",
-                            "--font", "f.ttf", "--max-connections", "8"},
+                            "--font", "f.ttf", "--max-connections", "8", "--max-connections-per-client=3"},
                            &o, &error))
       << error;
   EXPECT_EQ(o.address, "::1");
@@ -48,6 +49,7 @@ TEST(Options, EveryOptionInBothSpellings) {
   EXPECT_EQ(o.passwordFile, "pw");
   EXPECT_EQ(o.font, "f.ttf");
   EXPECT_EQ(o.maxConnections, 8u);
+  EXPECT_EQ(o.maxConnectionsPerClient, 3u);
 }
 
 TEST(Options, BadUsageIsNamed) {
@@ -61,6 +63,7 @@ TEST(Options, BadUsageIsNamed) {
   EXPECT_THAT(Refusal({"--source", "file:///etc/passwd"}), HasSubstr("http"));
   EXPECT_THAT(Refusal({"--user", "u"}), HasSubstr("go together"));
   EXPECT_THAT(Refusal({"--max-connections", "0"}), HasSubstr("--max-connections"));
+  EXPECT_THAT(Refusal({"--max-connections-per-client", "0"}), HasSubstr("--max-connections-per-client"));
   EXPECT_THAT(Refusal({"extra"}), HasSubstr("unknown option 'extra'"));
 }
 

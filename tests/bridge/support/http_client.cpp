@@ -1,12 +1,17 @@
 #include "support/http_client.h"
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "base/base64.h"
 
@@ -20,10 +25,18 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
-Connection::Connection(int port, int timeoutSeconds) {
+Connection::Connection(int port, int timeoutSeconds, const std::string& from) {
   fd_ = socket(AF_INET, SOCK_STREAM, 0);
   timeval timeout{timeoutSeconds, 0};
   setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  if (!from.empty()) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+      throw std::runtime_error("cannot bind to " + from);
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -42,6 +55,31 @@ bool Connection::Send(const std::string& bytes) {
 bool Connection::ClosedByServer() {
   char c;
   return pending_.empty() && recv(fd_, &c, 1, 0) == 0;
+}
+
+bool Connection::EndedByServer() {
+  char c;
+  const ssize_t n = recv(fd_, &c, 1, 0);
+  return n == 0 || (n < 0 && errno == ECONNRESET);
+}
+
+bool Connection::EndsWithoutReset() {
+  shutdown(fd_, SHUT_WR);
+  timeval timeout{};
+  socklen_t size = sizeof timeout;
+  getsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, &size);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout.tv_sec);
+  tcp_info info{};
+  do {
+    size = sizeof info;
+    if (getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) return false;
+    if (info.tcpi_state == TCP_CLOSE) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < deadline);
+  int error = 0;
+  size = sizeof error;
+  getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &size);
+  return info.tcpi_state == TCP_CLOSE && error == 0;
 }
 
 // Head up to the blank line, then Content-Length bytes of body.

@@ -15,10 +15,11 @@ struct HttpAnswer {
 };
 
 // A connected socket to 127.0.0.1:port that closes itself; reads give up
-// after `timeoutSeconds`.
+// after `timeoutSeconds`. `from` is the local address to connect from (e.g.
+// 127.0.0.2, to be another client); empty: the system's choice.
 class Connection {
  public:
-  explicit Connection(int port, int timeoutSeconds = 15);
+  explicit Connection(int port, int timeoutSeconds = 15, const std::string& from = "");
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -28,6 +29,13 @@ class Connection {
   HttpAnswer Receive(bool head = false);
   // True when the server has closed the connection (reads end of stream).
   bool ClosedByServer();
+  // True when the server ended the connection, orderly or with a reset
+  // (false when a read only timed out).
+  bool EndedByServer();
+  // Ends our side and waits (within the read timeout) for the connection to
+  // be over; true when it ended without a reset. A reset can destroy an
+  // answer the client has not read yet (it does on Windows).
+  bool EndsWithoutReset();
 
  private:
   int fd_ = -1;
