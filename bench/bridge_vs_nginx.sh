@@ -9,13 +9,17 @@
 # requests/s, the p99 latency and errors of both, the bridge's RSS with the
 # ten areas loaded and its peak under load, and each goal: at least nginx's
 # rate, no errors, a p99 at most 3x nginx's, a peak RSS of 40 MiB at most.
-# Nothing leaves the machine.
+# Nothing leaves the machine. When build/windows holds gridwren-bridge.exe and
+# Wine is there, the Windows bridge under Wine (Tokyo only) gets a row too
+# (requests/s, p99, its peak working set as the Wine process's peak RSS): a
+# figure to watch, no goal.
 #
 # usage: bench/bridge_vs_nginx.sh [SECONDS] [CONNECTIONS]   (default 10 64;
-#        build/native must exist; needs wrk and nginx-light)
+#        build/native must exist; needs wrk and nginx-light;
+#        GW_BENCH_WINDOWS=0 leaves the Windows row out)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-case "${1:-}" in -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
+case "${1:-}" in -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
 seconds=${1:-10}
 connections=${2:-64}
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
@@ -99,8 +103,28 @@ run_wrk nginx "http://127.0.0.1:$nginx_port/latest.json"
 run_wrk bridge "$bridge_url"
 rss_kib=$(awk '/^VmHWM:/ {print $2}' "/proc/$bridge_pid/status")
 
-python3 - "$work/nginx.wrk" "$work/bridge.wrk" "$rss_kib" "$loaded_kib" <<'PY'
-import re, sys
+# The Windows bridge under Wine, in a prefix of its own (a copy of the Wine
+# layer's template when there is one). `wine` execs into the program's own
+# process, so $! is the process whose peak RSS is its working set.
+windows_row() {
+  local exe=build/windows/bin/gridwren-bridge.exe template=build/windows/wine-test/prefix-template url
+  [ "${GW_BENCH_WINDOWS:-1}" != 0 ] && [ -f "$exe" ] && command -v wine >/dev/null || return 1
+  export WINEPREFIX=$work/wine WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  if [ -e "$template/.gwt-ready" ]; then cp -a "$template" "$WINEPREFIX"; else wineboot -i >/dev/null 2>&1; fi
+  wine "$exe" --listen 127.0.0.1:0 --port-file "Z:${work//\//\\}\\windows.port" \
+    --source "http://127.0.0.1:$(cat "$work/tokyo.port")/juyo-d1-j.csv" >"$work/windows.log" 2>&1 &
+  windows_pid=$!
+  pids+=("$windows_pid")
+  wait_file "$work/windows.port" "the Windows bridge"
+  url="http://127.0.0.1:$(cat "$work/windows.port")/latest.json"
+  for _ in $(seq 100); do curl -sf -o /dev/null "$url" && break; sleep 0.1; done
+  run_wrk windows "$url"
+  awk '/^VmHWM:/ {print $2}' "/proc/$windows_pid/status" >"$work/windows.rss"
+}
+windows_row || true
+
+python3 - "$work/nginx.wrk" "$work/bridge.wrk" "$rss_kib" "$loaded_kib" "$work/windows.wrk" "$work/windows.rss" <<'PY'
+import os, re, sys
 UNITS = {"us": 0.001, "ms": 1.0, "s": 1000.0}
 def figures(path):
     text = open(path).read()
@@ -123,4 +147,9 @@ goals = [
 ]
 for ok, text in goals:
     print(("met     " if ok else "MISSED  ") + text)
+if os.path.exists(sys.argv[5]):
+    w_rate, w_p99, w_err = figures(sys.argv[5])
+    w_rss = int(open(sys.argv[6]).read()) / 1024
+    print(f"windows bridge under Wine: {w_rate:.0f} requests/s   p99 {w_p99:.2f} ms   errors {w_err}   "
+          f"peak working set {w_rss:.1f} MiB (a figure to watch)")
 PY

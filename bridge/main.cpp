@@ -1,21 +1,21 @@
 // gridwren-bridge: reads the grid operator's file of the day and serves the
 // Gridwren plug-in's three documents from memory.
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <thread>
 
 #include "bridge/log/event_log.h"
 #include "bridge/options.h"
-#include "bridge/reading/japan_time.h"
 #include "bridge/bridge_parts.h"
+#include "bridge/reading/japan_time.h"
+#include "bridge/service.h"
+#include "bridge/stop.h"
 
 namespace gw::bridge {
 namespace {
@@ -33,7 +33,7 @@ constexpr auto kLogGrace = std::chrono::milliseconds(500);
 void WritePortFile(const std::string& path, const std::vector<uint16_t>& ports) {
   const std::string partial = path + ".partial";
   {
-    std::ofstream out(partial, std::ios::trunc);
+    std::ofstream out(partial, std::ios::trunc | std::ios::binary);  // "\n" on every platform
     for (uint16_t port : ports) out << port << "\n";
     if (!out.flush()) throw std::runtime_error("cannot write the port file " + path + ": " + std::strerror(errno));
   }
@@ -48,34 +48,40 @@ int ServingThreads() {
   return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 4);
 }
 
-// Blocked before any thread starts, so every thread inherits the mask and
-// only the main thread's sigwait receives them.
-sigset_t BlockStopSignals() {
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-  return stopSignals;
-}
-
-int Serve(const Options& o) {
+// Serves until `stop` is asked; `ready` is called once it listens.
+void Serve(const Options& o, StopRequest& stop, const std::function<void()>& ready) {
   SystemClock clock;
   BridgeParts parts(o, clock, ServingThreads());
-  sigset_t stopSignals = BlockStopSignals();
   const std::vector<uint16_t> ports = parts.Listen();
   parts.Start();
   if (!o.portFile.empty()) WritePortFile(o.portFile, ports);
   LogLineNow("%s", parts.Describe(ports).c_str());
+  ready();
 
-  int received = 0;
-  sigwait(&stopSignals, &received);
-  LogLineNow("stopping on %s", received == SIGTERM ? "SIGTERM" : "SIGINT");
+  LogLineNow("stopping on %s", stop.Wait().c_str());
   parts.Stop();
   LogLineNow("stopped");
-  StopLog(kLogGrace);
-  return kExitOk;
+}
+
+int ServeInConsole(const Options& o) {
+  StopRequest stop;  // before any thread starts
+  try {
+    Serve(o, stop, [] {});
+    StopLog(kLogGrace);
+    stop.Stopped();
+    return kExitOk;
+  } catch (const std::exception& e) {
+    StopLog(kLogGrace);
+    std::fprintf(stderr, "gridwren-bridge: %s\n", e.what());
+    stop.Stopped();
+    return kExitFailure;
+  }
+}
+
+// The options as given, without the flag that asked for the install.
+std::vector<std::string> ServeArgs(std::vector<std::string> args) {
+  args.erase(std::remove(args.begin(), args.end(), kInstallServiceFlag), args.end());
+  return args;
 }
 
 }  // namespace
@@ -83,21 +89,25 @@ int Serve(const Options& o) {
 
 int main(int argc, char** argv) {
   using namespace gw::bridge;
+  const std::vector<std::string> args(argv + 1, argv + argc);
   Options options;
   std::string error;
-  if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+  if (!ParseOptions(args, &options, &error)) {
+    if (std::find(args.begin(), args.end(), kRunAsServiceFlag) != args.end()) {
+      return FailAsService(error, kExitUsage);
+    }
     std::fprintf(stderr, "gridwren-bridge: %s\n", error.c_str());
     return kExitUsage;
   }
   if (options.help) {
     std::fputs(kUsage, stdout);
+    std::fputs(kServiceUsage, stdout);
     return kExitOk;
   }
-  try {
-    return Serve(options);
-  } catch (const std::exception& e) {
-    StopLog(kLogGrace);
-    std::fprintf(stderr, "gridwren-bridge: %s\n", e.what());
-    return kExitFailure;
+  if (options.installService) return InstallService(ServeArgs(args));
+  if (options.uninstallService) return UninstallService();
+  if (options.runAsService) {
+    return RunAsService([&](StopRequest& stop, const std::function<void()>& ready) { Serve(options, stop, ready); });
   }
+  return ServeInConsole(options);
 }

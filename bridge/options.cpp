@@ -1,6 +1,6 @@
 #include "bridge/options.h"
 
-#include <arpa/inet.h>
+#include <boost/asio/ip/address.hpp>
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,7 +12,7 @@ namespace gw::bridge {
 const char kUsage[] =
     "usage: gridwren-bridge [--area NAME] [--listen ADDR:PORT[=AREA]]... [--port-file FILE]\n"
     "                       [--source [AREA=]URL]... [--refresh SECONDS] [--max-age SECONDS]\n"
-    "                       [--user NAME --password-file FILE] [--font FILE]\n"
+    "                       [--user NAME --password-file FILE] [--font FONT]\n"
     "                       [--max-connections N] [--max-connections-per-client N]\n"
     "\n"
     "Reads a grid operator's published file of the day and serves what the\n"
@@ -48,8 +48,11 @@ const char kUsage[] =
     "  --user NAME            require this Basic login (with --password-file);\n"
     "                         /healthz stays open\n"
     "  --password-file FILE   the login's password: the file's first line\n"
-    "  --font FILE            the Japanese font of the graphs (default\n"
-    "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf)\n"
+    "  --font FONT            the Japanese font of the graphs: a font file, or on\n"
+    "                         Windows also an installed family's name (default\n"
+    "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf;\n"
+    "                         on Windows the first installed of Meiryo, Yu Gothic,\n"
+    "                         MS Gothic and IPAGothic)\n"
     "  --max-connections N    open connections at most, per listener (default\n"
     "                         1024; lowered to fit the file descriptor limit,\n"
     "                         with a log line)\n"
@@ -61,8 +64,19 @@ const char kUsage[] =
     "One line per request and per upstream fetch goes to standard output. When\n"
     "its reader falls behind, lines are dropped rather than waited for, and the\n"
     "log says how many; connections refused at a cap are logged once a second.\n"
-    "SIGTERM or SIGINT ends it. Exit status: 0 stopped, 1 failed (the message\n"
-    "names the cause), 2 bad usage.\n";
+    "SIGTERM or SIGINT ends it (on Windows: Ctrl-C, Ctrl-Break, closing the\n"
+    "console window, or stopping the service). Exit status: 0 stopped, 1 failed\n"
+    "(the message names the cause), 2 bad usage.\n";
+
+const char kServiceUsage[] =
+    "\n"
+    "on Windows, as the service GridwrenBridge (both need an administrator):\n"
+    "  --install-service [options]  register the service: it starts with Windows\n"
+    "                         as NT AUTHORITY\\LocalService and runs with these\n"
+    "                         options; it logs to %ProgramData%\\Gridwren\\bridge.log\n"
+    "                         and its start, stop and failures to the Event Log\n"
+    "  --uninstall-service    stop the service and remove it\n"
+    "  --service              how the service manager starts it; not for consoles\n";
 
 namespace {
 
@@ -89,10 +103,13 @@ bool ParseListen(const std::string& value, Options* o) {
     if (host.size() < 3 || host.back() != ']') return false;
     host = host.substr(1, host.size() - 2);
   }
-  unsigned char address[16];
-  if (inet_pton(AF_INET, host.c_str(), address) != 1 && inet_pton(AF_INET6, host.c_str(), address) != 1) {
-    return false;
-  }
+  // Asio reads addresses with the system's own parser, and Windows's takes
+  // shortened IPv4 forms ("1.2.3") that POSIX's refuses: only the canonical
+  // dotted quad is taken, the same everywhere.
+  boost::system::error_code bad;
+  const boost::asio::ip::address parsed = boost::asio::ip::make_address(host, bad);
+  if (bad || host.find('%') != std::string::npos) return false;
+  if (parsed.is_v4() && parsed.to_string() != host) return false;
   int64_t port;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, &port)) return false;
   listener.address = host;
@@ -151,11 +168,18 @@ const std::map<std::string, std::pair<Setter, std::string>>& Table() {
       {"--max-age", {number(1, 30 * 86400, &Options::maxAgeSeconds), "whole seconds from 1 to 2592000"}},
       {"--user", {text(&Options::user), "a user name"}},
       {"--password-file", {text(&Options::passwordFile), "a file name"}},
-      {"--font", {text(&Options::font), "a font file"}},
+      {"--font", {text(&Options::font), "a font file or family name"}},
       {"--max-connections", {count(&Options::maxConnections), "a count from 1 to 1000000"}},
       {"--max-connections-per-client", {count(&Options::maxConnectionsPerClient), "a count from 1 to 1000000"}},
   };
   return table;
+}
+
+bool SetFlag(const std::string& name, Options* o) {
+  if (name == kInstallServiceFlag) return o->installService = true;
+  if (name == kUninstallServiceFlag) return o->uninstallService = true;
+  if (name == kRunAsServiceFlag) return o->runAsService = true;
+  return false;
 }
 
 }  // namespace
@@ -167,6 +191,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       options->help = true;
       return true;
     }
+    if (SetFlag(name, options)) continue;
     size_t equals = name.find('=');
     bool inlineValue = name.rfind("--", 0) == 0 && equals != std::string::npos;
     if (inlineValue) {
@@ -186,6 +211,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   if (options->listens.empty()) options->listens.emplace_back();
   if (options->user.empty() != options->passwordFile.empty()) {
     return Bad(error, "--user and --password-file go together (see --help)");
+  }
+  if (options->installService + options->uninstallService + options->runAsService > 1) {
+    return Bad(error, "--install-service, --uninstall-service and --service exclude each other (see --help)");
   }
   return true;
 }

@@ -11,7 +11,6 @@
 namespace gw::bridge {
 
 constexpr char kDefaultArea[] = "tokyo";
-constexpr char kDefaultFont[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
 
 // One --listen: where, and the area whose documents the plug-in gets there.
 struct Listener {
@@ -30,10 +29,15 @@ struct Options {
   int64_t maxAgeSeconds = 3 * 3600;
   std::string user;
   std::string passwordFile;
-  std::string font = kDefaultFont;
+  std::string font;  // empty: the platform's own default (OpenChartFont)
   size_t maxConnections = 1024;
   size_t maxConnectionsPerClient = 64;
   bool help = false;
+  // The Windows service: register it with the other options on its command
+  // line, remove it, or run as it (the service manager's command line).
+  bool installService = false;
+  bool uninstallService = false;
+  bool runAsService = false;
 };
 
 // Fills `options` from the arguments after the program name. Returns false
@@ -57,5 +61,12 @@ struct BridgePlan {
 };
 
 BridgePlan PlanBridge(const Options& options);
+
+// The options that only mean something on Windows; their flags are parsed on
+// every platform, so that a command line means the same everywhere.
+extern const char kServiceUsage[];
+constexpr char kInstallServiceFlag[] = "--install-service";
+constexpr char kUninstallServiceFlag[] = "--uninstall-service";
+constexpr char kRunAsServiceFlag[] = "--service";
 
 }  // namespace gw::bridge

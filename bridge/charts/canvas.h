@@ -71,7 +71,10 @@ class ChartFont {
   virtual std::unique_ptr<Canvas> NewCanvas(int width, int height, uint32_t background) const = 0;
 };
 
-// The platform's font from what --font names. Throws std::runtime_error
+// The platform's font from what --font names; empty names the platform's
+// default (natively the IPA P Gothic file of fonts-ipafont-gothic, on Windows
+// the first installed of Meiryo, Yu Gothic, MS Gothic and IPAGothic, which
+// stands in for them under Wine). Throws std::runtime_error
 // naming the cause when it cannot be used, so that a font without Japanese
 // is refused at start rather than found in a mail full of empty boxes.
 std::unique_ptr<ChartFont> OpenChartFont(const std::string& font);

@@ -25,6 +25,11 @@ using GdImage = std::unique_ptr<gdImage, GdImageDeleter>;
 // under 3 MB (three times the size looked no better and took 6 MB, which
 // counts against the bridge's small memory budget).
 constexpr int kSupersample = 2;
+
+// The font when none is named: the proportional IPA Gothic of Debian's
+// fonts-ipafont-gothic.
+constexpr char kDefaultFontFile[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
+
 GdImage MakeTrueColor(int width, int height) {
   GdImage image(gdImageCreateTrueColor(width, height));
   if (!image) throw std::runtime_error("cannot allocate a " + std::to_string(width) + "x" +
@@ -212,7 +217,8 @@ void CheckFont(const std::string& path, const std::string& named) {
 
 }  // namespace
 
-std::unique_ptr<ChartFont> OpenChartFont(const std::string& fontFile) {
+std::unique_ptr<ChartFont> OpenChartFont(const std::string& font) {
+  const std::string fontFile = font.empty() ? kDefaultFontFile : font;
   // libgd shares loaded fonts between threads once its cache is set up.
   static std::once_flag cacheSetUp;
   std::call_once(cacheSetUp, [] { gdFontCacheSetup(); });

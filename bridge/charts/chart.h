@@ -24,7 +24,8 @@ class ChartDrawer {
 };
 
 // The drawer on the platform's canvas, using the font given: a Japanese
-// TrueType or OpenType file (on Windows also an installed family's name).
+// TrueType or OpenType file (on Windows also an installed family's name), or
+// empty for the platform's default.
 // Throws std::runtime_error naming the cause when the font cannot be used.
 std::unique_ptr<ChartDrawer> MakeChartDrawer(const std::string& font);
 

@@ -10,15 +10,19 @@
 
 #include "bridge/log/log_sink.h"
 
+// mingw's GCC takes plain "printf" for msvcrt's dialect; the bridge uses the
+// C99 one everywhere (__USE_MINGW_ANSI_STDIO on Windows).
+#define GW_LOG_FORMAT __attribute__((format(gnu_printf, 1, 2)))
+
 namespace gw::bridge {
 
 // printf-style; the line break is added. Safe from any thread; never blocks
 // on the log's sink.
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLine(const char* format, ...) GW_LOG_FORMAT;
 
 // For events that are rare and matter (start, stop, upstream fetches): these
 // may use a reserve kept for them when the queue is full of request lines.
-void LogLineNow(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLineNow(const char* format, ...) GW_LOG_FORMAT;
 
 // Lines dropped because the log's reader did not keep up.
 uint64_t LogLinesDropped();

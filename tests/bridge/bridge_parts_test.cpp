@@ -38,8 +38,7 @@ class TwoAreas : public testing::Test {
     std::string error;
     ASSERT_TRUE(gw::bridge::ParseOptions({"--listen", "127.0.0.1:0", "--listen", "127.0.0.1:0=kansai", "--source",
                                           tokyoSource_.Url(), "--source", "kansai=" + kansaiSource_.Url(), "--user",
-                                          "office", "--password-file", password_, "--font",
-                                          gw::bridge::kDefaultFont},
+                                          "office", "--password-file", password_},
                                          &o, &error))
         << error;
     parts_.emplace(o, clock_, 1);

@@ -299,5 +299,15 @@ TEST(ChartFont, AFontThatCannotDrawJapaneseIsRefusedWithItsCause) {
   EXPECT_EQ(ErrorOf(latin), "font file " + latin + ": it has no Japanese characters");
 }
 
+// No --font means the proportional IPA Gothic file, as it always has here.
+TEST(ChartFont, NoFontNamedDrawsWithTheProportionalIpaGothic) {
+  const Reading reading = gwtest::AfternoonReading();
+  const std::string byDefault = MakeChartDrawer("")->DrawMeter(reading, "東京");
+  // Compared whole, so that a failure does not print two GIFs.
+  EXPECT_TRUE(byDefault == MakeChartDrawer("/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf")->DrawMeter(reading, "東京"))
+      << "not drawn as with ipagp.ttf";
+  EXPECT_FALSE(byDefault == MakeChartDrawer(GW_TEST_JAPANESE_FONT)->DrawMeter(reading, "東京")) << "drawn as with ipag.ttf";
+}
+
 }  // namespace
 }  // namespace gw::bridge

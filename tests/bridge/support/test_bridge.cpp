@@ -11,7 +11,7 @@ TestBridge::TestBridge(TestBridgeOptions o)
     : clock(DefaultNow()),
       areas({gw::bridge::FindArea(o.area)}),
       cache(areas.cache(0)),
-      drawer(gw::bridge::MakeChartDrawer(gw::bridge::kDefaultFont)),
+      drawer(gw::bridge::MakeChartDrawer(gw::bridge::Options().font)),
       poller({gw::bridge::FindArea(o.area), o.source, o.maxAgeSeconds}, cache, metrics, *drawer, clock) {
   if (!o.user.empty()) login_.emplace(o.user, o.password);
   responder_.emplace(metrics, login_ ? &*login_ : nullptr, o.maxAgeSeconds);

@@ -10,6 +10,7 @@ void CaseBindingWithoutSetStatus(TestEnv& env);
 void CaseExports(TestEnv& env);
 void CaseDefaults(TestEnv& env);
 void CaseDownloadCom(TestEnv& env);
+void CaseBridgeChain(TestEnv& env);
 void CaseUnloadDuringCheck(TestEnv& env);
 void CaseExitDuringCheck(TestEnv& env);
 void CaseDownloadLimits(TestEnv& env);
@@ -35,6 +36,8 @@ const TestCase kCases[] = {
     {"exports", CaseExports, HostKind::kCurrent},
     {"defaults", CaseDefaults, HostKind::kCurrent},
     {"download_com", CaseDownloadCom, HostKind::kCurrent},
+    // Run by bridge.sh once gridwren-bridge.exe serves, not in the hosts' round.
+    {"bridge_chain", CaseBridgeChain, HostKind::kCurrent},
     {"unload_during_check", CaseUnloadDuringCheck, HostKind::kCurrent},
     {"exit_during_check", CaseExitDuringCheck, HostKind::kCurrent},
     {"download_limits", CaseDownloadLimits, HostKind::kCurrent},
