@@ -56,7 +56,7 @@ def main():
     if faults:
         print("\n".join(faults))
         return 1
-    rows = hourly_figures(forecast_peak, peak_supply)
+    rows = hourly_figures(forecast_peak, peak_supply, scaled=False)  # the Tokyo file, as bridge.sh writes it
     slot = (PLOT_RIGHT - PLOT_LEFT) / 24
     for hour in range(hours):
         actual, _, supply = rows[hour]

@@ -98,8 +98,8 @@ std::string DrawOnAnotherThread(gw::bridge::ChartDrawer& drawer, const std::stri
       const gw::bridge::DayFigures day = gwtest::AfternoonDay();
       std::string meter, graph;
       for (int i = 0; i < repeat; ++i) {
-        meter = drawer.DrawMeter(reading);
-        graph = drawer.DrawDay(reading, day);
+        meter = drawer.DrawMeter(reading, "東京");
+        graph = drawer.DrawDay(reading, day, "東京");
       }
       Write(outDir + "/meter.gif", meter);
       Write(outDir + "/day.gif", graph);
