@@ -1,8 +1,5 @@
 // gridwren-bridge: reads the grid operator's file of the day and serves the
 // Gridwren plug-in's three documents from memory.
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +18,8 @@
 #include "bridge/options.h"
 #include "bridge/upstream/poller.h"
 #include "bridge/serving/responder.h"
+#include "bridge/service.h"
+#include "bridge/stop.h"
 #include "bridge/upstream/upstream.h"
 
 namespace gw::bridge {
@@ -42,7 +41,7 @@ std::optional<Login> MakeLogin(const Options& o) {
 void WritePortFile(const std::string& path, uint16_t port) {
   const std::string partial = path + ".partial";
   {
-    std::ofstream out(partial, std::ios::trunc);
+    std::ofstream out(partial, std::ios::trunc | std::ios::binary);  // "\n" on every platform
     out << port << "\n";
     if (!out.flush()) throw std::runtime_error("cannot write the port file " + path + ": " + std::strerror(errno));
   }
@@ -57,22 +56,10 @@ int ServingThreads() {
   return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 4);
 }
 
-// Blocked before any thread starts, so every thread inherits the mask and
-// only the main thread's sigwait receives them.
-sigset_t BlockStopSignals() {
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-  return stopSignals;
-}
-
-int Serve(const Options& o) {
+// Serves until `stop` is asked; `ready` is called once it listens.
+void Serve(const Options& o, StopRequest& stop, const std::function<void()>& ready) {
   std::optional<Login> login = MakeLogin(o);
   std::unique_ptr<ChartDrawer> drawer = MakeChartDrawer(o.font);
-  sigset_t stopSignals = BlockStopSignals();
 
   SystemClock clock;
   Cache cache;
@@ -89,14 +76,32 @@ int Serve(const Options& o) {
   Upstream upstream(o.source);
   Poller poller(upstream, cache, metrics, *drawer, clock, o.maxAgeSeconds);
   poller.Start(std::chrono::seconds(o.refreshSeconds));
+  ready();
 
-  int received = 0;
-  sigwait(&stopSignals, &received);
-  LogLineNow("stopping on %s", received == SIGTERM ? "SIGTERM" : "SIGINT");
+  LogLineNow("stopping on %s", stop.Wait().c_str());
   front.Stop();
   poller.Stop();
   LogLineNow("stopped");
-  return kExitOk;
+}
+
+int ServeInConsole(const Options& o) {
+  StopRequest stop;  // before any thread starts
+  try {
+    Serve(o, stop, [] {});
+    stop.Stopped();
+    return kExitOk;
+  } catch (const std::exception& e) {
+    FlushLog();
+    std::fprintf(stderr, "gridwren-bridge: %s\n", e.what());
+    stop.Stopped();
+    return kExitFailure;
+  }
+}
+
+// The options as given, without the flag that asked for the install.
+std::vector<std::string> ServeArgs(std::vector<std::string> args) {
+  args.erase(std::remove(args.begin(), args.end(), kInstallServiceFlag), args.end());
+  return args;
 }
 
 }  // namespace
@@ -104,23 +109,27 @@ int Serve(const Options& o) {
 
 int main(int argc, char** argv) {
   using namespace gw::bridge;
+  const std::vector<std::string> args(argv + 1, argv + argc);
   Options options;
   std::string error;
-  if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+  if (!ParseOptions(args, &options, &error)) {
+    if (std::find(args.begin(), args.end(), kRunAsServiceFlag) != args.end()) {
+      return FailAsService(error, kExitUsage);
+    }
     std::fprintf(stderr, "gridwren-bridge: %s\n", error.c_str());
     return kExitUsage;
   }
   if (options.help) {
     std::fputs(kUsage, stdout);
+    std::fputs(kServiceUsage, stdout);
     return kExitOk;
   }
+  if (options.installService) return InstallService(ServeArgs(args));
+  if (options.uninstallService) return UninstallService();
   // Lines are flushed a few times a second by the server, not one by one.
   std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-  try {
-    return Serve(options);
-  } catch (const std::exception& e) {
-    FlushLog();
-    std::fprintf(stderr, "gridwren-bridge: %s\n", e.what());
-    return kExitFailure;
+  if (options.runAsService) {
+    return RunAsService([&](StopRequest& stop, const std::function<void()>& ready) { Serve(options, stop, ready); });
   }
+  return ServeInConsole(options);
 }

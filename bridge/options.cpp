@@ -1,6 +1,6 @@
 #include "bridge/options.h"
 
-#include <arpa/inet.h>
+#include <boost/asio/ip/address.hpp>
 
 #include <cerrno>
 #include <cstdlib>
@@ -36,13 +36,26 @@ const char kUsage[] =
     "                         /healthz stays open\n"
     "  --password-file FILE   the login's password: the file's first line\n"
     "  --font FILE            the Japanese font of the graphs (default\n"
-    "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf)\n"
+    "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf;\n"
+    "                         on Windows a font file or an installed family, by\n"
+    "                         default the first of Meiryo, Yu Gothic, MS Gothic)\n"
     "  --max-connections N    open connections at most (default 1024)\n"
     "  --help                 this text\n"
     "\n"
     "One line per request and per upstream fetch goes to standard output.\n"
-    "SIGTERM or SIGINT ends it. Exit status: 0 stopped, 1 failed (the message\n"
-    "names the cause), 2 bad usage.\n";
+    "SIGTERM or SIGINT ends it (on Windows: Ctrl-C, Ctrl-Break, closing the\n"
+    "console window, or stopping the service). Exit status: 0 stopped, 1 failed\n"
+    "(the message names the cause), 2 bad usage.\n";
+
+const char kServiceUsage[] =
+    "\n"
+    "on Windows, as the service GridwrenBridge (both need an administrator):\n"
+    "  --install-service [options]  register the service: it starts with Windows\n"
+    "                         as NT AUTHORITY\\LocalService and runs with these\n"
+    "                         options; it logs to %ProgramData%\\Gridwren\\bridge.log\n"
+    "                         and its start, stop and failures to the Event Log\n"
+    "  --uninstall-service    stop the service and remove it\n"
+    "  --service              how the service manager starts it; not for consoles\n";
 
 namespace {
 
@@ -60,10 +73,9 @@ bool ParseListen(const std::string& text, Options* o) {
     if (host.size() < 3 || host.back() != ']') return false;
     host = host.substr(1, host.size() - 2);
   }
-  unsigned char address[16];
-  if (inet_pton(AF_INET, host.c_str(), address) != 1 && inet_pton(AF_INET6, host.c_str(), address) != 1) {
-    return false;
-  }
+  boost::system::error_code bad;
+  boost::asio::ip::make_address(host, bad);
+  if (bad || host.find('%') != std::string::npos) return false;
   int64_t port;
   if (!ParseNumber(text.substr(colon + 1), 0, 65535, &port)) return false;
   o->address = host;
@@ -109,6 +121,13 @@ const std::map<std::string, std::pair<Setter, const char*>>& Table() {
   return table;
 }
 
+bool SetFlag(const std::string& name, Options* o) {
+  if (name == kInstallServiceFlag) return o->installService = true;
+  if (name == kUninstallServiceFlag) return o->uninstallService = true;
+  if (name == kRunAsServiceFlag) return o->runAsService = true;
+  return false;
+}
+
 }  // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
@@ -118,6 +137,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       options->help = true;
       return true;
     }
+    if (SetFlag(name, options)) continue;
     size_t equals = name.find('=');
     bool inlineValue = name.rfind("--", 0) == 0 && equals != std::string::npos;
     if (inlineValue) {
@@ -136,6 +156,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   }
   if (options->user.empty() != options->passwordFile.empty()) {
     return Bad(error, "--user and --password-file go together (see --help)");
+  }
+  if (options->installService + options->uninstallService + options->runAsService > 1) {
+    return Bad(error, "--install-service, --uninstall-service and --service exclude each other (see --help)");
   }
   return true;
 }

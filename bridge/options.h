@@ -8,7 +8,9 @@
 namespace gw::bridge {
 
 constexpr char kDefaultSource[] = "https://www.tepco.co.jp/forecast/html/images/juyo-d1-j.csv";
-constexpr char kDefaultFont[] = "/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf";
+// The graphs' font unless --font names one: a file natively; on Windows
+// empty, for the first installed of the system's Japanese fonts.
+extern const char kDefaultFont[];
 
 struct Options {
   std::string address = "127.0.0.1";
@@ -22,6 +24,11 @@ struct Options {
   std::string font = kDefaultFont;
   size_t maxConnections = 1024;
   bool help = false;
+  // The Windows service: register it with the other options on its command
+  // line, remove it, or run as it (the service manager's command line).
+  bool installService = false;
+  bool uninstallService = false;
+  bool runAsService = false;
 };
 
 // Fills `options` from the arguments after the program name. Returns false
@@ -29,5 +36,12 @@ struct Options {
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
 
 extern const char kUsage[];
+
+// The options that only mean something on Windows; their flags are parsed on
+// every platform, so that a command line means the same everywhere.
+extern const char kServiceUsage[];
+constexpr char kInstallServiceFlag[] = "--install-service";
+constexpr char kUninstallServiceFlag[] = "--uninstall-service";
+constexpr char kRunAsServiceFlag[] = "--service";
 
 }  // namespace gw::bridge

@@ -6,15 +6,19 @@
 
 #include <cstdio>
 
+// mingw's GCC takes plain "printf" for msvcrt's dialect; the bridge uses the
+// C99 one everywhere (__USE_MINGW_ANSI_STDIO on Windows).
+#define GW_LOG_FORMAT __attribute__((format(gnu_printf, 1, 2)))
+
 namespace gw::bridge {
 
 // printf-style; the line break is added. Safe from any thread.
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLine(const char* format, ...) GW_LOG_FORMAT;
 
 // Writes out the buffered lines.
 void FlushLog();
 
 // Flushes after every line; for events that are rare and matter at once.
-void LogLineNow(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLineNow(const char* format, ...) GW_LOG_FORMAT;
 
 }  // namespace gw::bridge

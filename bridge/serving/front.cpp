@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "bridge/log/event_log.h"
+#include "bridge/serving/listen_socket.h"
 
 namespace gw::bridge {
 namespace {
@@ -244,7 +245,7 @@ uint16_t Front::Listen() {
   tcp::endpoint endpoint(address, c.port);
   tcp::acceptor& a = *impl_->acceptor;
   a.open(endpoint.protocol(), ec);
-  if (!ec) a.set_option(net::socket_base::reuse_address(true), ec);
+  if (!ec) SetListeningOptions(a, ec);
   if (!ec) a.bind(endpoint, ec);
   if (!ec) a.listen(net::socket_base::max_listen_connections, ec);
   if (ec) throw std::runtime_error("cannot listen on " + where + ": " + ec.message());

@@ -1,5 +1,6 @@
 // The one connection to the operator: a conditional GET of the source file
-// through libcurl, HTTPS with the certificate checked. The object remembers
+// through libcurl natively and WinHTTP on Windows, HTTPS with the
+// certificate checked. The object remembers
 // the last accepted answer's validators (ETag, Last-Modified) so that an
 // unchanged file costs the operator a 304 and no body.
 #pragma once
@@ -40,11 +41,12 @@ class Upstream {
   // Ends a fetch in progress within about a second; for shutting down.
   void Abort() { aborted_.store(true); }
 
+  struct Handle;  // the platform's own
+
  private:
   std::string url_;
   std::string etag_, lastModified_;
   std::atomic<bool> aborted_{false};
-  struct Handle;
   std::unique_ptr<Handle> handle_;  // kept between fetches to reuse the connection
 };
 

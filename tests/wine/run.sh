@@ -22,7 +22,7 @@
 # made this way; needs ImageMagick's import).
 #
 # GWT_CASES="NAME ..." runs only the named cases (of every host that has
-# them), and GWT_REPEAT=N runs each case N times, to bring out a failure
+# them; "bridge" for the Windows bridge's cases, tests/wine/bridge.sh), and GWT_REPEAT=N runs each case N times, to bring out a failure
 # that shows only now and then, e.g.
 #   GWT_CASES=unload_during_check GWT_REPEAT=24 tests/wine/run.sh build/windows
 set -euo pipefail
@@ -68,10 +68,10 @@ if [ "${GWT_NO_BUILD:-0}" != 1 ]; then
   {
     [ -f "$BUILD/CMakeCache.txt" ] ||
       cmake -S "$SRC" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$SRC/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release
-    cmake --build "$BUILD" -j2 --target gridwren gwtesthost gwtesthost_nosetstatus
+    cmake --build "$BUILD" -j2 --target gridwren gwtesthost gwtesthost_nosetstatus gridwren_bridge_win
   } >"$WORK/build.log" 2>&1 || { tail -n 30 "$WORK/build.log" >&2; die "build failed, see $WORK/build.log"; }
 fi
-for f in Gridwren.dll gwtesthost.exe gwtesthost_nosetstatus.exe; do
+for f in Gridwren.dll gwtesthost.exe gwtesthost_nosetstatus.exe gridwren-bridge.exe; do
   [ -f "$BUILD/bin/$f" ] || die "$BUILD/bin/$f is missing"
 done
 
@@ -153,7 +153,8 @@ prepare_run() {
   cp -a "$WORK/prefix-template" "$RUN/prefix"
   # The hosts load the plug-in from beside themselves, as a mail client
   # loads it from its plug-in folder.
-  cp "$BUILD/bin/Gridwren.dll" "$BUILD/bin/gwtesthost.exe" "$BUILD/bin/gwtesthost_nosetstatus.exe" "$RUN/bin/"
+  cp "$BUILD/bin/Gridwren.dll" "$BUILD/bin/gwtesthost.exe" "$BUILD/bin/gwtesthost_nosetstatus.exe" \
+    "$BUILD/bin/gridwren-bridge.exe" "$RUN/bin/"
   export WINEPREFIX=$RUN/prefix
   SERVER_PREFIXES+=("$WINEPREFIX")
   wine_ja wineserver -p
@@ -275,6 +276,11 @@ start_feed_server slowfeed GWT_SLOW_FEED_PORT --fault /latest.json=delay:3 \
 check_imports
 [ -n "${GWT_SCREENSHOT:-}" ] && take_screenshot "$GWT_SCREENSHOT"
 for host in "${HOSTS[@]}"; do run_host "$host"; done
+# The Windows bridge (bridge.sh): GWT_CASES=bridge runs only its cases.
+if [ -z "${GWT_CASES:-}" ] || [[ " $GWT_CASES " == *" bridge "* ]]; then
+  source "$SRC/tests/wine/bridge.sh"
+  bridge_cases
+fi
 say "logs in $RUN/logs; $(($(date +%s) - START)) s"
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]

@@ -1,0 +1,161 @@
+# The Windows bridge's cases, sourced by run.sh (which provides SRC, BUILD,
+# RUN, WINEPREFIX, wine_ja and report) after the plug-in's cases:
+# gridwren-bridge.exe under Wine against the local stand-in for the
+# operator, in a console and as the service GridwrenBridge.
+#   bridge_cases    runs them all (needs python3, curl and ImageMagick)
+
+# The operator's file: its figures put the early hours in different usage
+# bands (hour 0 yellow or orange, then green, from hour 6 red), so that the
+# graphs' colours are checked whatever the hour in Japan.
+BRIDGE_FORECAST_PEAK=6900
+BRIDGE_PEAK_SUPPLY=5100
+BRIDGE_PIDS=()
+
+bridge_win_path() { echo "Z:${1//\//\\}"; }
+
+bridge_wait_file() {
+  local i
+  for i in $(seq "${2:-100}"); do [ -s "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
+# The stand-in for the operator: one file, at every path.
+bridge_start_source() {
+  local dir=$RUN/bridge
+  mkdir -p "$dir"
+  python3 "$SRC/tools/operator_csv.py" --output "$dir/juyo-d1-j.csv" --forecast-peak "$BRIDGE_FORECAST_PEAK" \
+    --peak-supply "$BRIDGE_PEAK_SUPPLY" >"$dir/expected.json" || return 1
+  python3 "$SRC/tools/source_server.py" --file "$dir/juyo-d1-j.csv" --port-file "$dir/source.port" \
+    --log "$RUN/logs/bridge-source.log" </dev/null >"$RUN/logs/bridge-source.out" 2>&1 &
+  FEED_PIDS+=($!)
+  bridge_wait_file "$dir/source.port" || return 1
+  BRIDGE_SOURCE="http://127.0.0.1:$(cat "$dir/source.port")/forecast/html/images/juyo-d1-j.csv"
+}
+
+bridge_healthy() {  # bridge_healthy PORT: waits up to 10 s for /healthz
+  local i
+  for i in $(seq 100); do
+    [ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$1/healthz")" = 200 ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# bridge_start NAME [OPTIONS...]: the exe in the background, its output in
+# logs/bridge-NAME.log; sets BRIDGE_PID and BRIDGE_PORT once it serves.
+bridge_start() {
+  local name=$1 port_file=$RUN/bridge/$1.port
+  shift
+  rm -f "$port_file"
+  # Not through wine_ja, a function: $! must be Wine's own process, which
+  # turns SIGINT into the console's Ctrl-C.
+  LOCPATH=$LOCALES LC_ALL=ja_JP.UTF-8 LANGUAGE= wine "$RUN/bin/gridwren-bridge.exe" --listen 127.0.0.1:0 \
+    --port-file "$(bridge_win_path "$port_file")" --source "$BRIDGE_SOURCE" "$@" \
+    </dev/null >"$RUN/logs/bridge-$name.log" 2>&1 &
+  BRIDGE_PID=$!
+  BRIDGE_PIDS+=("$BRIDGE_PID")
+  bridge_wait_file "$port_file" 300 || return 1
+  BRIDGE_PORT=$(cat "$port_file")
+  bridge_healthy "$BRIDGE_PORT"
+}
+
+# bridge_ends PID SIGNAL: sends it and waits up to 10 s for the exit status.
+bridge_ends() {
+  local pid=$1 i
+  kill "-$2" "$pid" 2>/dev/null
+  for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && return 1
+  wait "$pid"
+}
+
+bridge_check() {  # bridge_check NAME COMMAND...: one PASS or FAIL line
+  local name=$1
+  shift
+  if "$@" >>"$RUN/logs/bridge-checks.log" 2>&1; then report "PASS bridge_$name"; else report "FAIL bridge_$name"; fi
+}
+
+# Only DLLs that come with Windows: the C++ runtime and winpthread inside.
+bridge_imports_ok() {
+  local dump dll
+  dump=$(i686-w64-mingw32-objdump -p "$RUN/bin/gridwren-bridge.exe") || return 1
+  for dll in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump"); do
+    case $dll in
+      kernel32.dll | advapi32.dll | msvcrt.dll | ws2_32.dll | mswsock.dll | winhttp.dll | gdiplus.dll | ole32.dll | \
+        oleaut32.dll | shell32.dll | gdi32.dll | user32.dll | windowscodecs.dll) ;;
+      *) echo "imports $dll"; return 1 ;;
+    esac
+  done
+}
+
+bridge_get() {  # bridge_get URL OUT [CURL OPTIONS...]: prints the status
+  local url=$1 out=$2
+  shift 2
+  curl -s -o "$out" -w '%{http_code}' -x "127.0.0.1:$BRIDGE_PORT" "$@" "$url"
+}
+
+bridge_json_matches() {
+  python3 - "$1" "$RUN/bridge/expected.json" <<'PY'
+import json, sys
+got, want = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))
+bad = {k: (got.get(k), v) for k, v in want.items() if got.get(k) != v}
+print(bad or "ok")
+sys.exit(1 if bad else 0)
+PY
+}
+
+bridge_documents() {
+  local dir=$RUN/bridge hours
+  bridge_check console_starts bridge_start console || return
+  bridge_check latest_json test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/latest.json")" = 200
+  bridge_check latest_json_numbers bridge_json_matches "$dir/latest.json"
+  bridge_get http://setsuden.yahoo.co.jp/images/meter/meter_setsuden.gif "$dir/meter.gif" >/dev/null
+  bridge_get http://www.tepco.co.jp/forecast/html/images/juyo-j.gif "$dir/juyo.gif" >/dev/null
+  hours=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["hour"] + 1)' "$dir/expected.json")
+  bridge_check gifs_sizes_and_bands python3 "$SRC/tests/wine/bridge_gifs.py" "$dir/meter.gif" "$dir/juyo.gif" \
+    "$hours" "$BRIDGE_FORECAST_PEAK" "$BRIDGE_PEAK_SUPPLY"
+  bridge_check other_target_403 test "$(bridge_get http://example.invalid/other "$dir/other")" = 403
+  bridge_check connect_refused test "$(curl -s -o /dev/null -w '%{http_connect}' -p -x "127.0.0.1:$BRIDGE_PORT" \
+    https://example.invalid/latest.json)" = 403
+  bridge_check healthz_and_metrics bash -c "curl -sf http://127.0.0.1:$BRIDGE_PORT/metrics | grep -q '^gridwren'"
+  bridge_check port_in_use_exit_1 bridge_exits_with 1 --listen "127.0.0.1:$BRIDGE_PORT" --source "$BRIDGE_SOURCE"
+  bridge_check ctrl_c_ends_it bridge_ends "$BRIDGE_PID" INT
+  bridge_check ctrl_c_logged grep -q "stopping on Ctrl-C" "$RUN/logs/bridge-console.log"
+}
+
+bridge_exits_with() {  # bridge_exits_with STATUS ARGS...
+  local want=$1 rc=0
+  shift
+  wine_ja timeout 60 wine "$RUN/bin/gridwren-bridge.exe" "$@" </dev/null >>"$RUN/logs/bridge-exits.log" 2>&1 || rc=$?
+  [ "$rc" = "$want" ] || { echo "exit $rc, not $want: $*"; return 1; }
+}
+
+bridge_login() {
+  local dir=$RUN/bridge
+  printf 'pa:ss 電力\n' >"$dir/password"
+  bridge_check login_starts bridge_start login --user office --password-file "$(bridge_win_path "$dir/password")" ||
+    return
+  bridge_check login_407_without test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/l1")" = 407
+  bridge_check login_200_with test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/l2" \
+    --proxy-user 'office:pa:ss 電力')" = 200
+  bridge_check login_stops bridge_ends "$BRIDGE_PID" INT
+}
+
+bridge_command_line() {
+  bridge_check help_exit_0 bridge_exits_with 0 --help
+  bridge_check help_names_service grep -q -- --install-service "$RUN/logs/bridge-exits.log"
+  bridge_check bad_option_exit_2 bridge_exits_with 2 --bogus
+  bridge_check missing_password_exit_1 bridge_exits_with 1 --user u --password-file 'Z:\nonexistent\pw'
+  bridge_check service_flag_in_console_exit_2 bridge_exits_with 2 --service --source "$BRIDGE_SOURCE"
+}
+
+bridge_cases() {
+  bridge_check imports bridge_imports_ok
+  bridge_check source_starts bridge_start_source || return
+  bridge_documents
+  bridge_login
+  bridge_command_line
+  source "$SRC/tests/wine/bridge_service.sh"
+  bridge_service_cases
+  local pid
+  for pid in "${BRIDGE_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+}
