@@ -7,8 +7,8 @@ LangString SecPluginDesc ${LANG_JAPANESE} "メールクライアントのプラ�
 LangString SecPluginDesc ${LANG_ENGLISH} "Puts Gridwren.dll into the mail client's plug-in folder."
 LangString SecBridgeName ${LANG_JAPANESE} "この PC で bridge を動かす"
 LangString SecBridgeName ${LANG_ENGLISH} "Run the bridge on this PC"
-LangString SecBridgeDesc ${LANG_JAPANESE} "電力会社の公開データからプラグイン用の情報を作る bridge を、Windows サービス GridwrenBridge として 127.0.0.1 で動かし、プラグインのプロキシ設定をそこへ向けます (プロキシがまだ設定されていない場合のみ)。"
-LangString SecBridgeDesc ${LANG_ENGLISH} "Runs the bridge, which serves the plug-in's data from the grid operator's published figures, as the Windows service GridwrenBridge on 127.0.0.1, and points the plug-in's proxy settings at it (only when no proxy is set yet)."
+LangString SecBridgeDesc ${LANG_JAPANESE} "プラグインにデータを渡す bridge を、サービス GridwrenBridge として 127.0.0.1 で動かします。プロキシが未設定なら、プラグインのプロキシをここに向けます。"
+LangString SecBridgeDesc ${LANG_ENGLISH} "Runs the bridge, which gives the plug-in its data, as the service GridwrenBridge on 127.0.0.1, and points the plug-in's proxy at it when none is set."
 
 LangString PluginDirTitle ${LANG_JAPANESE} "プラグインフォルダーの選択"
 LangString PluginDirTitle ${LANG_ENGLISH} "Choose the plug-in folder"
