@@ -2,9 +2,16 @@
 
 !macro GW_COMMON_FUNCTIONS un
 
-; Japanese on a Japanese Windows, English on every other.
+; Japanese on a Japanese Windows, English on every other. NSIS itself
+; would fall back to the first language of the list, Japanese, on a Windows
+; whose language is neither: the choice is made from Windows' display
+; language here.
 Function ${un}ChooseLanguage
-  ${If} $LANGUAGE != ${LANG_JAPANESE}
+  System::Call 'kernel32::GetUserDefaultUILanguage() i .R0'
+  IntOp $R0 $R0 & 0x3FF
+  ${If} $R0 = 0x11
+    StrCpy $LANGUAGE ${LANG_JAPANESE}
+  ${Else}
     StrCpy $LANGUAGE ${LANG_ENGLISH}
   ${EndIf}
 FunctionEnd

@@ -59,15 +59,19 @@ if [ ! -f "$HOLDER" ] || [ "$SRC/tests/wine/installer/hold_library.c" -nt "$HOLD
     die "cannot build hold_library.exe"
 fi
 
-# Japanese Windows (GetACP 932, Japanese interface) needs a generated
-# ja_JP.UTF-8 locale; it is made privately, as tests/wine/run.sh does.
+# A Japanese Windows (GetACP 932, Japanese interface) needs a generated
+# ja_JP.UTF-8 locale, and a Windows of another language (German here) its
+# own; they are made privately, as tests/wine/run.sh does. A case may set
+# WINDOWS_LOCALE before begin_case; one prefix never sees two locales.
 LOCALES=$WORK/locale
-if [ ! -e "$LOCALES/ja_JP.UTF-8/LC_CTYPE" ]; then
-  rm -rf "$LOCALES" && mkdir -p "$LOCALES"
-  LC_ALL=C localedef -i ja_JP -f UTF-8 "$LOCALES/ja_JP.UTF-8" >/dev/null 2>&1 || true
-  [ -e "$LOCALES/ja_JP.UTF-8/LC_CTYPE" ] || die "localedef could not generate ja_JP.UTF-8 (package locales?)"
-fi
-wine_ja() { LOCPATH=$LOCALES LC_ALL=ja_JP.UTF-8 LANGUAGE= "$@"; }
+for locale in ja_JP de_DE; do
+  [ -e "$LOCALES/$locale.UTF-8/LC_CTYPE" ] && continue
+  mkdir -p "$LOCALES"
+  LC_ALL=C localedef -i "$locale" -f UTF-8 "$LOCALES/$locale.UTF-8" >/dev/null 2>&1 || true
+  [ -e "$LOCALES/$locale.UTF-8/LC_CTYPE" ] || die "localedef could not generate $locale.UTF-8 (package locales?)"
+done
+WINDOWS_LOCALE=ja_JP.UTF-8
+in_locale() { LOCPATH=$LOCALES LC_ALL=$WINDOWS_LOCALE LANGUAGE= "$@"; }
 export LC_ALL=C
 
 XVFB_PID=""

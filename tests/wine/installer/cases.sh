@@ -1,7 +1,7 @@
 # The setup tests, sourced by tests/wine/installer.sh; each case runs in a
 # fresh prefix (harness.sh) and ends with PASS or FAIL.
 
-CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port"
+CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port gui_japanese gui_other_language"
 
 # What a plain install leaves, checked by several cases.
 expect_installed() {
@@ -101,7 +101,7 @@ case_locked_dll() {
   expect_eq "$RC" 0 "exit code of the first install"
   [ -s "$(unix_path "$PROGRAM")/gridwren-bridge.exe" ] || fail "/D= did not choose the program folder"
   touch "$CASE_DIR/hold.release"
-  wine_ja wine "$HOLDER" "$PLUGINS\\Gridwren.dll" "Z:${CASE_DIR//\//\\}\\hold.release" \
+  in_locale wine "$HOLDER" "$PLUGINS\\Gridwren.dll" "Z:${CASE_DIR//\//\\}\\hold.release" \
     </dev/null >"$CASE_DIR/hold.out" 2>&1 &
   local hold_pid=$! i
   HOLD_PIDS+=("$hold_pid")
@@ -124,7 +124,7 @@ case_locked_dll() {
   expect_eq "$RC" 0 "setup's exit code once the DLL is free"
   run_win "$PROGRAM\\uninstall.exe" /S "_?=$PROGRAM"
   expect_eq "$RC" 0 "the uninstaller's exit code once the DLL is free"
-  [ -e "$(unix_path "$PLUGINS")/Gridwren.dll" ] && fail "Gridwren.dll is still there after the uninstall"
+  ! [ -e "$(unix_path "$PLUGINS")/Gridwren.dll" ] || fail "Gridwren.dll is still there after the uninstall"
   end_case
 }
 
@@ -139,12 +139,12 @@ case_uninstall() {
   run_win "$PROGRAM\\uninstall.exe" /S
   expect_eq "$RC" 0 "the uninstaller's exit code"
   wait_gone "$(unix_path "$PROGRAM")" || fail "the program folder is still there after 60 s"
-  [ -e "$(unix_path "$PLUGINS")/Gridwren.dll" ] && fail "Gridwren.dll is still there"
+  ! [ -e "$(unix_path "$PLUGINS")/Gridwren.dll" ] || fail "Gridwren.dll is still there"
   [ -d "$(unix_path "$PLUGINS")" ] || fail "the mail client's PlugIns folder was removed"
   expect_eq "$(service_state)" "" "service state (none)"
-  reg_key_exists "$SERVICE" && fail "the service's key is still there"
-  reg_key_exists "$UNINSTALL" && fail "the Programs and Features entry is still there"
-  reg_key_exists 'HKLM\Software\Gridwren' && fail "setup's own key is still there"
+  ! reg_key_exists "$SERVICE" || fail "the service's key is still there"
+  ! reg_key_exists "$UNINSTALL" || fail "the Programs and Features entry is still there"
+  ! reg_key_exists 'HKLM\Software\Gridwren' || fail "setup's own key is still there"
   expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.1" "TUServer kept"
   expect_eq "$(reg_value "$SETTINGS" TUPort)" "REG_DWORD 0x1f90" "TUPort kept"
   expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 95" "TUPercent kept"
@@ -159,7 +159,7 @@ case_plugin_only() {
   run_setup /S "/PLUGINDIR=$PLUGINS" /NOBRIDGE
   expect_eq "$RC" 0 "exit code"
   cmp -s "$DLL" "$(unix_path "$PLUGINS")/Gridwren.dll" || fail "Gridwren.dll is not the build's in the plug-in folder"
-  [ -e "$(unix_path "$PROGRAM")/gridwren-bridge.exe" ] && fail "the bridge was installed"
+  ! [ -e "$(unix_path "$PROGRAM")/gridwren-bridge.exe" ] || fail "the bridge was installed"
   [ -s "$(unix_path "$PROGRAM")/uninstall.exe" ] || fail "no uninstaller"
   expect_eq "$(service_state)" "" "service state (none)"
   expect_eq "$(reg_value "$SETTINGS" TUServer)" "" "TUServer (none)"
@@ -171,23 +171,64 @@ case_bad_port() {
   begin_case bad_port
   run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=70000
   expect_eq "$RC" 1 "exit code"
-  [ -e "$(unix_path "$PROGRAM")" ] && fail "the program folder was made"
-  [ -e "$C/gw-test" ] && fail "the plug-in folder was made"
+  ! [ -e "$(unix_path "$PROGRAM")" ] || fail "the program folder was made"
+  ! [ -e "$C/gw-test" ] || fail "the plug-in folder was made"
   end_case
 }
 
-# The first page as a Japanese user sees it.
-take_screenshot() {
-  begin_case screenshot
-  wine_ja wine "$SETUP" </dev/null >>"$CASE_DIR/wine.log" 2>&1 &
-  local geometry
-  if wait_window "Gridwren"; then
-    sleep 1 # the page's controls paint after the window maps
+# Setup with its pages, in the background; its exit code lands in gui.rc.
+start_gui() {
+  rm -f "$CASE_DIR/gui.rc"
+  (
+    rc=0
+    in_locale timeout -k 10 120 wine "$SETUP" </dev/null >>"$CASE_DIR/wine.log" 2>&1 || rc=$?
+    echo "$rc" >"$CASE_DIR/gui.rc"
+  ) &
+  GUI_PID=$!
+}
+
+# Cancel on the current page, and "yes" to "really quit?": exit code 2.
+cancel_gui() {
+  xdotool windowfocus --sync "$WINDOW" key Escape 2>/dev/null || fail "cannot press Cancel"
+  local i
+  for i in $(seq 100); do
+    [ "$(xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l)" -ge 2 ] && break
+    sleep 0.1
+  done
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$1" | tail -n1)" key Return 2>/dev/null ||
+    fail "cannot confirm the cancel"
+  wait "$GUI_PID" || true
+  expect_eq "$(cat "$CASE_DIR/gui.rc" 2>/dev/null)" 2 "exit code after a cancel"
+  ! [ -e "$(unix_path "$PROGRAM")" ] || fail "a cancel on the first page left a program folder"
+}
+
+# A Japanese Windows: the pages in Japanese. The first page is saved as a
+# picture (to GWI_SCREENSHOT when set), then cancelled.
+case_gui_japanese() {
+  begin_case gui_japanese
+  local out=${GWI_SCREENSHOT:-$CASE_DIR/first-page.png} geometry title="Gridwren セットアップ"
+  start_gui
+  if wait_window "^$title\$"; then
+    sleep 1 # the page paints its controls after the window maps
     geometry=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
       /Width:/ {w=$2} /Height:/ {h=$2} END {printf "%dx%d+%d+%d", w, h, x, y}')
-    import -window root -crop "$geometry" +repage "$1" || fail "import failed"
+    import -window root -crop "$geometry" +repage "$out" || fail "import failed"
+    cancel_gui "^$title\$"
   else
-    fail "no setup window within 60 s"
+    fail "no window titled '$title' within 60 s"
+  fi
+  end_case
+}
+
+# Any other Windows (German): English, not the first language of the list.
+case_gui_other_language() {
+  local WINDOWS_LOCALE=de_DE.UTF-8
+  begin_case gui_other_language
+  start_gui
+  if wait_window '^Gridwren Setup$'; then
+    cancel_gui '^Gridwren Setup$'
+  else
+    fail "no window titled 'Gridwren Setup' within 60 s"
   fi
   end_case
 }

@@ -24,12 +24,12 @@ make_template() {
   rm -rf "$template" "$fresh"
   PREFIXES+=("$fresh")
   say "creating the Wine prefix template (once)"
-  WINEPREFIX=$fresh wine_ja wineboot -i </dev/null >"$WORK/wineboot.log" 2>&1 || die "wineboot failed, see $WORK/wineboot.log"
+  WINEPREFIX=$fresh in_locale wineboot -i </dev/null >"$WORK/wineboot.log" 2>&1 || die "wineboot failed, see $WORK/wineboot.log"
   # Without a window manager Wine otherwise waits 2 s at every window close.
-  WINEPREFIX=$fresh wine_ja wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-  WINEPREFIX=$fresh wine_ja wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d 'IPAPGothic' /f \
+  WINEPREFIX=$fresh in_locale wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  WINEPREFIX=$fresh in_locale wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d 'IPAPGothic' /f \
     </dev/null >/dev/null 2>&1
-  WINEPREFIX=$fresh wine_ja wineserver -w
+  WINEPREFIX=$fresh in_locale wineserver -w
   touch "$fresh/.gwi-ready"
   mv "$fresh" "$template"
 }
@@ -55,9 +55,9 @@ begin_case() {
   export WINEPREFIX=$CASE_DIR/prefix
   PREFIXES+=("$WINEPREFIX")
   C=$WINEPREFIX/drive_c
-  wine_ja wineserver -p
+  in_locale wineserver -p
   mkfifo "$CASE_DIR/keep.in"
-  wine_ja wine cmd <"$CASE_DIR/keep.in" >"$CASE_DIR/keep.log" 2>&1 &
+  in_locale wine cmd <"$CASE_DIR/keep.in" >"$CASE_DIR/keep.log" 2>&1 &
   KEEP_PID=$!
   exec {KEEP_FD}>"$CASE_DIR/keep.in"
 }
@@ -83,7 +83,7 @@ expect_eq() { [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"; }
 # Runs a program of the prefix (a Windows or a Unix path); its exit code in RC.
 run_win() {
   RC=0
-  wine_ja timeout -k 10 180 wine "$@" </dev/null >>"$CASE_DIR/wine.log" 2>&1 || RC=$?
+  in_locale timeout -k 10 180 wine "$@" </dev/null >>"$CASE_DIR/wine.log" 2>&1 || RC=$?
 }
 run_setup() { run_win "$SETUP" "$@"; }
 
@@ -156,6 +156,5 @@ run_cases() {
     [ -n "${GWI_CASES:-}" ] && [[ " $GWI_CASES " != *" $name "* ]] && continue
     "case_$name"
   done
-  [ -n "${GWI_SCREENSHOT:-}" ] && take_screenshot "$GWI_SCREENSHOT"
   return 0
 }
