@@ -58,4 +58,45 @@ bool DecodeBase64(const std::string& text, std::string* bytes) {
   return count % 4 != 1;
 }
 
+namespace {
+
+// The group's padding: 0, 1 or 2 "=" at its end and nowhere else; -1 when
+// misplaced.
+int Padding(std::string_view group) {
+  if (group[3] != '=') return group.find('=') == std::string_view::npos ? 0 : -1;
+  if (group[2] != '=') return group[0] == '=' || group[1] == '=' ? -1 : 1;
+  return group[0] == '=' || group[1] == '=' ? -1 : 2;
+}
+
+// Four characters into up to three bytes; false on a character outside the
+// alphabet or padding bits that are not zero.
+bool DecodeGroup(std::string_view group, int padding, std::string* bytes) {
+  unsigned acc = 0;
+  for (int i = 0; i < 4 - padding; ++i) {
+    int v = Value(static_cast<unsigned char>(group[static_cast<size_t>(i)]));
+    if (v < 0) return false;
+    acc |= static_cast<unsigned>(v) << (18 - 6 * i);
+  }
+  if ((padding == 1 && (acc & 0xFF) != 0) || (padding == 2 && (acc & 0xFFFF) != 0)) return false;
+  for (int i = 0; i < 3 - padding; ++i) bytes->push_back(static_cast<char>((acc >> (16 - 8 * i)) & 0xFF));
+  return true;
+}
+
+}  // namespace
+
+bool DecodeBase64Strict(std::string_view text, std::string* bytes) {
+  bytes->clear();
+  if (text.size() % 4 != 0) return false;
+  for (size_t at = 0; at < text.size(); at += 4) {
+    const std::string_view group = text.substr(at, 4);
+    const int padding = Padding(group);
+    const bool last = at + 4 == text.size();
+    if (padding < 0 || (padding > 0 && !last) || !DecodeGroup(group, padding, bytes)) {
+      bytes->clear();
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace gw

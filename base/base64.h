@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace gw {
 
@@ -14,5 +15,11 @@ std::string EncodeBase64(const std::string& bytes);
 // False when what remains cannot be Base64: a lone trailing character that
 // makes no whole byte.
 bool DecodeBase64(const std::string& text, std::string* bytes);
+
+// The strict reading of RFC 4648 §4, for credentials (RFC 7617): only the
+// alphabet, in groups of four, "=" only as the padding of the last group, and
+// the padding's unused bits zero, so that each byte string has exactly one
+// accepted text. False for anything else; `bytes` then holds nothing.
+bool DecodeBase64Strict(std::string_view text, std::string* bytes);
 
 }  // namespace gw

@@ -1,6 +1,7 @@
 // gridwren-bridge: reads the grid operator's file of the day and serves the
 // Gridwren plug-in's three documents from memory.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "bridge/cache/cache.h"
 #include "bridge/charts/chart.h"
 #include "bridge/log/event_log.h"
+#include "bridge/serving/descriptor_limit.h"
 #include "bridge/serving/front.h"
 #include "bridge/reading/japan_time.h"
 #include "bridge/serving/login.h"
@@ -28,6 +30,9 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+// How long the end waits for the log's last lines: a reader that stalled
+// (a paused terminal, a full pipe) must not keep the process from ending.
+constexpr auto kLogGrace = std::chrono::milliseconds(500);
 
 std::optional<Login> MakeLogin(const Options& o) {
   if (o.user.empty()) return std::nullopt;
@@ -61,17 +66,23 @@ void Serve(const Options& o, StopRequest& stop, const std::function<void()>& rea
   std::optional<Login> login = MakeLogin(o);
   std::unique_ptr<ChartDrawer> drawer = MakeChartDrawer(o.font);
 
+  std::string lowered;
+  const size_t maxConnections = FitConnectionCap(o.maxConnections, &lowered);
+  if (!lowered.empty()) LogLineNow("%s", lowered.c_str());
+
   SystemClock clock;
   Cache cache;
   Metrics metrics;
   Responder responder(metrics, login ? &*login : nullptr, o.maxAgeSeconds);
-  Front front({o.address, o.port, o.maxConnections, ServingThreads()}, cache, responder, metrics, clock);
+  Front front({o.address, o.port, maxConnections, ServingThreads(), o.maxConnectionsPerClient}, cache, responder,
+              metrics, clock);
   const uint16_t port = front.Listen();
   front.Start();
   if (!o.portFile.empty()) WritePortFile(o.portFile, port);
-  LogLineNow("listening on %s:%u; source %s every %lld s; max age %lld s; %s", o.address.c_str(), port,
-             o.source.c_str(), static_cast<long long>(o.refreshSeconds), static_cast<long long>(o.maxAgeSeconds),
-             login ? "login required" : "no login");
+  LogLineNow("listening on %s:%u; source %s every %lld s; max age %lld s; %s; at most %zu connections, %zu per "
+             "client", o.address.c_str(), port, o.source.c_str(), static_cast<long long>(o.refreshSeconds),
+             static_cast<long long>(o.maxAgeSeconds), login ? "login required" : "no login", maxConnections,
+             o.maxConnectionsPerClient);
 
   Upstream upstream(o.source);
   Poller poller(upstream, cache, metrics, *drawer, clock, o.maxAgeSeconds);
@@ -88,10 +99,11 @@ int ServeInConsole(const Options& o) {
   StopRequest stop;  // before any thread starts
   try {
     Serve(o, stop, [] {});
+    StopLog(kLogGrace);
     stop.Stopped();
     return kExitOk;
   } catch (const std::exception& e) {
-    FlushLog();
+    StopLog(kLogGrace);
     std::fprintf(stderr, "gridwren-bridge: %s\n", e.what());
     stop.Stopped();
     return kExitFailure;
@@ -126,8 +138,6 @@ int main(int argc, char** argv) {
   }
   if (options.installService) return InstallService(ServeArgs(args));
   if (options.uninstallService) return UninstallService();
-  // Lines are flushed a few times a second by the server, not one by one.
-  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   if (options.runAsService) {
     return RunAsService([&](StopRequest& stop, const std::function<void()>& ready) { Serve(options, stop, ready); });
   }

@@ -13,7 +13,7 @@ const char kUsage[] =
     "usage: gridwren-bridge [--listen ADDR:PORT] [--port-file FILE] [--source URL]\n"
     "                       [--refresh SECONDS] [--max-age SECONDS]\n"
     "                       [--user NAME --password-file FILE] [--font FILE]\n"
-    "                       [--max-connections N]\n"
+    "                       [--max-connections N] [--max-connections-per-client N]\n"
     "\n"
     "Reads the grid operator's published file of the day and serves what the\n"
     "Gridwren plug-in fetches: /latest.json, the meter and today's graph as GIFs.\n"
@@ -39,10 +39,16 @@ const char kUsage[] =
     "                         /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf;\n"
     "                         on Windows a font file or an installed family, by\n"
     "                         default the first of Meiryo, Yu Gothic, MS Gothic)\n"
-    "  --max-connections N    open connections at most (default 1024)\n"
+    "  --max-connections N    open connections at most (default 1024; lowered to\n"
+    "                         fit the file descriptor limit, with a log line)\n"
+    "  --max-connections-per-client N\n"
+    "                         open connections from one client address at most\n"
+    "                         (default 64; an IPv6 client is its /64 network)\n"
     "  --help                 this text\n"
     "\n"
-    "One line per request and per upstream fetch goes to standard output.\n"
+    "One line per request and per upstream fetch goes to standard output. When\n"
+    "its reader falls behind, lines are dropped rather than waited for, and the\n"
+    "log says how many; connections refused at a cap are logged once a second.\n"
     "SIGTERM or SIGINT ends it (on Windows: Ctrl-C, Ctrl-Break, closing the\n"
     "console window, or stopping the service). Exit status: 0 stopped, 1 failed\n"
     "(the message names the cause), 2 bad usage.\n";
@@ -98,6 +104,12 @@ const std::map<std::string, std::pair<Setter, const char*>>& Table() {
   auto number = [](int64_t low, int64_t high, int64_t Options::*field) {
     return [=](const std::string& v, Options* o) { return ParseNumber(v, low, high, &(o->*field)); };
   };
+  auto count = [](size_t Options::*field) {
+    return [=](const std::string& v, Options* o) {
+      int64_t n;
+      return ParseNumber(v, 1, 1000000, &n) && (o->*field = static_cast<size_t>(n), true);
+    };
+  };
   auto text = [](std::string Options::*field) {
     return [=](const std::string& v, Options* o) { return !v.empty() && (o->*field = v, true); };
   };
@@ -111,12 +123,8 @@ const std::map<std::string, std::pair<Setter, const char*>>& Table() {
       {"--user", {text(&Options::user), "a user name"}},
       {"--password-file", {text(&Options::passwordFile), "a file name"}},
       {"--font", {text(&Options::font), "a font file"}},
-      {"--max-connections",
-       {[](const std::string& v, Options* o) {
-          int64_t n;
-          return ParseNumber(v, 1, 1000000, &n) && (o->maxConnections = static_cast<size_t>(n), true);
-        },
-        "a count from 1 to 1000000"}},
+      {"--max-connections", {count(&Options::maxConnections), "a count from 1 to 1000000"}},
+      {"--max-connections-per-client", {count(&Options::maxConnectionsPerClient), "a count from 1 to 1000000"}},
   };
   return table;
 }

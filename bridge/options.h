@@ -23,6 +23,7 @@ struct Options {
   std::string passwordFile;
   std::string font = kDefaultFont;
   size_t maxConnections = 1024;
+  size_t maxConnectionsPerClient = 64;
   bool help = false;
   // The Windows service: register it with the other options on its command
   // line, remove it, or run as it (the service manager's command line).

@@ -1,6 +1,7 @@
 #include "bridge/cache/metrics.h"
 
 #include "bridge/cache/cache.h"
+#include "bridge/log/event_log.h"
 
 namespace gw::bridge {
 
@@ -24,7 +25,36 @@ void Metrics::CountRequest(Route route, int status) {
 
 void Metrics::CountFetch(bool ok) { (ok ? fetchesOk_ : fetchesFailed_).fetch_add(1, std::memory_order_relaxed); }
 
+void Metrics::CountConnection(ConnectionEvent event) {
+  connections_[static_cast<size_t>(event)].fetch_add(1, std::memory_order_relaxed);
+}
+
+uint64_t Metrics::Connections(ConnectionEvent event) const {
+  return connections_[static_cast<size_t>(event)].load(std::memory_order_relaxed);
+}
+
 void Metrics::SetLastGoodRead(int64_t unixSeconds) { lastGoodRead_.store(unixSeconds, std::memory_order_relaxed); }
+
+std::string Metrics::RenderConnections() const {
+  auto n = [this](ConnectionEvent e) { return std::to_string(Connections(e)); };
+  return "# HELP gridwren_bridge_connections_refused_total Connections closed unread on arrival, by the cap "
+         "they were over.\n"
+         "# TYPE gridwren_bridge_connections_refused_total counter\n"
+         "gridwren_bridge_connections_refused_total{cap=\"per_client\"} " + n(ConnectionEvent::kRefusedClientCap) + "\n"
+         "gridwren_bridge_connections_refused_total{cap=\"total\"} " + n(ConnectionEvent::kRefusedConnectionCap) + "\n"
+         "# HELP gridwren_bridge_accept_failures_total Connections the system could not hand over (out of file "
+         "descriptors, say).\n"
+         "# TYPE gridwren_bridge_accept_failures_total counter\n"
+         "gridwren_bridge_accept_failures_total " + n(ConnectionEvent::kAcceptFailed) + "\n"
+         "# HELP gridwren_bridge_idle_connections_closed_total Idle keep-alive connections closed to make room "
+         "near --max-connections.\n"
+         "# TYPE gridwren_bridge_idle_connections_closed_total counter\n"
+         "gridwren_bridge_idle_connections_closed_total " + n(ConnectionEvent::kIdleClosed) + "\n"
+         "# HELP gridwren_bridge_log_lines_dropped_total Log lines dropped because the log's reader did not keep "
+         "up.\n"
+         "# TYPE gridwren_bridge_log_lines_dropped_total counter\n"
+         "gridwren_bridge_log_lines_dropped_total " + std::to_string(LogLinesDropped()) + "\n";
+}
 
 std::string Metrics::Render(const Snapshot* snapshot, int64_t now) const {
   std::string out =
@@ -47,6 +77,7 @@ std::string Metrics::Render(const Snapshot* snapshot, int64_t now) const {
          "answer (0: never).\n"
          "# TYPE gridwren_bridge_last_good_upstream_read_timestamp_seconds gauge\n"
          "gridwren_bridge_last_good_upstream_read_timestamp_seconds " + std::to_string(lastGoodRead_.load()) + "\n";
+  out += RenderConnections();
   if (snapshot != nullptr) {
     out += "# HELP gridwren_bridge_reading_age_seconds Age of the held reading, from the start of its hour.\n"
            "# TYPE gridwren_bridge_reading_age_seconds gauge\n"

@@ -1,41 +1,38 @@
 #include "bridge/log/event_log.h"
 
-#include <sys/time.h>
-
-#include <cstdarg>
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
-#include <ctime>
+
+#include "bridge/log/log_queue.h"
+#include "bridge/log/log_stamp.h"
 
 namespace gw::bridge {
 namespace {
 
-// The time prefix changes once a second; each thread keeps its last one.
-void FormatTime(char* out, size_t size) {
-  thread_local time_t lastSecond = -1;
-  thread_local char prefix[32];
-  timeval now;
-  gettimeofday(&now, nullptr);
-  if (now.tv_sec != lastSecond) {
-    lastSecond = now.tv_sec;
-    time_t japan = now.tv_sec + 9 * 3600;
-    tm parts;
-    gmtime_r(&japan, &parts);
-    std::strftime(prefix, sizeof prefix, "%Y-%m-%dT%H:%M:%S", &parts);
-  }
-  std::snprintf(out, size, "%s.%03d+09:00 ", prefix, static_cast<int>(now.tv_usec / 1000));
+// About 5,000 request lines: enough to ride out a reader's hiccup, small
+// beside the bridge's memory. The reserve keeps room for rare lines.
+constexpr size_t kQueueBytes = 512 * 1024;
+constexpr size_t kUrgentReserveBytes = 32 * 1024;
+constexpr size_t kLineBytes = 1024;
+
+// Made on first use and never destroyed: a writer stuck in its sink must not
+// hold up the process's exit in a destructor.
+LogQueue& TheLog() {
+  static LogQueue* log = new LogQueue(MakeStandardOutputSink(), kQueueBytes, kUrgentReserveBytes);
+  return *log;
 }
 
-void Write(const char* format, va_list args) {
-  char line[1024];
-  FormatTime(line, sizeof line);
+void Push(bool urgent, const char* format, va_list args) {
+  char line[kLineBytes];
+  WriteStampNow(line);
   size_t used = std::strlen(line);
   int n = std::vsnprintf(line + used, sizeof line - used - 1, format, args);
   if (n < 0) return;
   used = std::min(sizeof line - 2, used + static_cast<size_t>(n));
   line[used++] = '\n';
-  // One call per line: stdio's own lock keeps lines of threads apart.
-  std::fwrite(line, 1, used, stdout);
+  TheLog().Push(std::string_view(line, used), urgent);
 }
 
 }  // namespace
@@ -43,18 +40,21 @@ void Write(const char* format, va_list args) {
 void LogLine(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Write(format, args);
+  Push(false, format, args);
   va_end(args);
 }
 
 void LogLineNow(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Write(format, args);
+  Push(true, format, args);
   va_end(args);
-  std::fflush(stdout);
 }
 
-void FlushLog() { std::fflush(stdout); }
+uint64_t LogLinesDropped() { return TheLog().Dropped(); }
+
+void SetLogSink(std::unique_ptr<LogSink> sink) { TheLog().ReplaceSink(std::move(sink)); }
+
+bool StopLog(std::chrono::milliseconds grace) { return TheLog().Stop(grace); }
 
 }  // namespace gw::bridge

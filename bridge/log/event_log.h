@@ -1,10 +1,14 @@
 // The bridge's log: one line per event (a request answered, an upstream
-// fetch) on standard output, each starting with the time in Japan time.
-// Lines are buffered and flushed by Flush(), which the server calls a few
-// times a second, so that logging a request costs no system call of its own.
+// fetch), each starting with the time in Japan time. Logging never waits for
+// whoever reads the log: lines go through a bounded queue (log_queue.h) to
+// one writer thread, and are dropped and counted when it falls behind.
 #pragma once
 
-#include <cstdio>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+#include "bridge/log/log_sink.h"
 
 // mingw's GCC takes plain "printf" for msvcrt's dialect; the bridge uses the
 // C99 one everywhere (__USE_MINGW_ANSI_STDIO on Windows).
@@ -12,13 +16,23 @@
 
 namespace gw::bridge {
 
-// printf-style; the line break is added. Safe from any thread.
+// printf-style; the line break is added. Safe from any thread; never blocks
+// on the log's sink.
 void LogLine(const char* format, ...) GW_LOG_FORMAT;
 
-// Writes out the buffered lines.
-void FlushLog();
-
-// Flushes after every line; for events that are rare and matter at once.
+// For events that are rare and matter (start, stop, upstream fetches): these
+// may use a reserve kept for them when the queue is full of request lines.
 void LogLineNow(const char* format, ...) GW_LOG_FORMAT;
+
+// Lines dropped because the log's reader did not keep up.
+uint64_t LogLinesDropped();
+
+// Where lines go from now on (standard output until then).
+void SetLogSink(std::unique_ptr<LogSink> sink);
+
+// At the end: waits at most `grace` for the queued lines to be written;
+// false when the sink did not take them in time. The process may then exit:
+// a writer stuck in its sink is not waited for.
+bool StopLog(std::chrono::milliseconds grace);
 
 }  // namespace gw::bridge

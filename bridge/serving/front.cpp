@@ -4,6 +4,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/intrusive/list.hpp>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -11,7 +12,10 @@
 #include <thread>
 
 #include "bridge/log/event_log.h"
+#include "bridge/serving/client_limits.h"
+#include "bridge/serving/http_framing.h"
 #include "bridge/serving/listen_socket.h"
+#include "bridge/serving/refusal_log.h"
 
 namespace gw::bridge {
 namespace {
@@ -22,9 +26,20 @@ namespace http = beast::http;
 using tcp = net::ip::tcp;
 
 constexpr auto kIdle = std::chrono::seconds(kIdleSeconds);
-constexpr auto kFlushPeriod = std::chrono::milliseconds(200);
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 constexpr size_t kLoggedTargetChars = 200;
+// Before closing, what the client still sends (a body we did not want) is
+// read and thrown away, up to these bounds: closing with unread data sends a
+// reset, which can destroy the answer before the client has read it.
+constexpr auto kLinger = std::chrono::seconds(2);
+constexpr size_t kDrainBytes = 1024 * 1024;
+constexpr size_t kDrainChunk = 16 * 1024;
+constexpr int64_t kNoIdle = INT64_MAX;
+
+int64_t SteadyNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 std::string_view View(beast::string_view v) { return {v.data(), v.size()}; }
 
@@ -43,13 +58,43 @@ std::string PeerOf(const tcp::socket& socket) {
   return ec ? std::string("?") : peer.address().to_string() + ":" + std::to_string(peer.port());
 }
 
+// A keep-alive connection waiting for its next request, on its worker's list
+// of such connections, oldest first; it leaves the list by itself when it
+// ends.
+class IdleConnection
+    : public boost::intrusive::list_base_hook<boost::intrusive::link_mode<boost::intrusive::auto_unlink>> {
+ public:
+  virtual void CloseIdle() = 0;
+  int64_t idleSince = 0;  // steady clock, nanoseconds
+
+ protected:
+  ~IdleConnection() = default;
+};
+
 // One thread with its own io_context: a connection lives on one thread from
 // accept to close, so sessions need no strands and no locks.
 struct Worker {
   explicit Worker(const Cache& cache) : view(cache) {}
+
+  // Makes the oldest idle connection's age visible to the acceptor.
+  void PublishOldestIdle() {
+    oldestIdle.store(idle.empty() ? kNoIdle : idle.front().idleSince, std::memory_order_relaxed);
+  }
+  void CloseOldestIdle() {
+    if (idle.empty()) return;
+    IdleConnection& oldest = idle.front();
+    oldest.unlink();
+    PublishOldestIdle();
+    oldest.CloseIdle();
+  }
+
+  // Declared before the context, whose handlers hold sessions that unlink
+  // themselves from the list as they go.
+  boost::intrusive::list<IdleConnection, boost::intrusive::constant_time_size<false>> idle;
+  std::atomic<int64_t> oldestIdle{kNoIdle};
   net::io_context ioc{1};
   net::executor_work_guard<net::io_context::executor_type> work = net::make_work_guard(ioc);
-  CacheView view;  // touched only on this worker's thread
+  CacheView view;  // touched only on this worker's thread, like `idle`
   std::thread thread;
 };
 
@@ -57,43 +102,84 @@ struct Shared {
   const Responder& responder;
   Metrics& metrics;
   const Clock& clock;
-  std::atomic<size_t> open{0};
+  ClientLimits limits;
 };
 
-class Session : public std::enable_shared_from_this<Session> {
+class Session : public IdleConnection, public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, Shared& shared, Worker& worker)
-      : peer_(PeerOf(socket)), stream_(std::move(socket)), shared_(shared), worker_(worker) {}
-  ~Session() { shared_.open.fetch_sub(1, std::memory_order_relaxed); }
+  Session(tcp::socket socket, std::string client, Shared& shared, Worker& worker)
+      : peer_(PeerOf(socket)), client_(std::move(client)), stream_(std::move(socket)), shared_(shared),
+        worker_(worker) {}
+  ~Session() {
+    LeaveIdle();
+    shared_.limits.Release(client_);
+  }
 
   void Read() {
     parser_.emplace();
     parser_->header_limit(kHeaderLimitBytes);
     stream_.expires_after(kIdle);
+    // Idle: answered before, and nothing of the next request here yet.
+    if (answered_ && buffer_.size() == 0) EnterIdle();
     http::async_read_header(stream_, buffer_, *parser_,
                             [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
   }
 
+  // Near the cap: this connection makes room for a new client. A client
+  // must expect a server to close an idle keep-alive connection.
+  void CloseIdle() override {
+    closedIdle_ = true;
+    shared_.metrics.CountConnection(ConnectionEvent::kIdleClosed);
+    stream_.close();
+  }
+
  private:
+  void EnterIdle() {
+    idleSince = SteadyNanos();
+    worker_.idle.push_back(*this);
+    if (&worker_.idle.front() == this) worker_.PublishOldestIdle();
+  }
+
+  void LeaveIdle() {
+    if (!is_linked()) return;
+    const bool wasOldest = &worker_.idle.front() == this;
+    unlink();
+    if (wasOldest) worker_.PublishOldestIdle();
+  }
+
   void OnRead(beast::error_code ec) {
+    LeaveIdle();
     began_ = std::chrono::steady_clock::now();
     if (ec) return OnReadFailure(ec);
     const auto& request = parser_->get();
     method_ = View(request.method_string());
     target_ = View(request.target());
+    const std::string_view fault = FramingFault(request);
+    if (!fault.empty()) return Refuse(400, fault);
     Request r{method_, target_, View(request[http::field::authorization]),
               View(request[http::field::proxy_authorization])};
     shared_.responder.Respond(r, worker_.view.Get(), shared_.clock.UnixNow(), &reply_);
-    // A body is never read: after answering a request that carries one the
-    // connection ends, so that the body is not taken for the next request.
+    // A body is never read as a request: after answering a request that
+    // carries one the connection ends, so that the body is not taken for
+    // the next request.
     const bool bodyFollows = !parser_->is_done();
     Send(request.keep_alive() && !reply_.close && !bodyFollows, request.version(),
          request.method() == http::verb::head);
   }
 
+  // A request whose framing cannot be trusted: the status and a close.
+  void Refuse(int status, std::string_view reason) {
+    method_ = "-";
+    target_ = reason;
+    reply_.route = Route::kOther;
+    reply_.Point(&ParseFailureAnswer(status));
+    Send(false, 11, false);
+  }
+
   // A client that went away or stayed idle just loses its connection; a
   // request that cannot be parsed gets a status that says why, then closes.
   void OnReadFailure(beast::error_code ec) {
+    if (closedIdle_) return;
     if (ec == http::error::end_of_stream || ec == net::error::eof || ec == net::error::connection_reset) return;
     if (ec == beast::error::timeout) {
       // The stream has already closed the socket; a request begun but not
@@ -105,11 +191,7 @@ class Session : public std::enable_shared_from_this<Session> {
       return;
     }
     const int status = ec == http::error::header_limit || ec == http::error::buffer_overflow ? 431 : 400;
-    method_ = "-";
-    target_ = Printable(ec.message());
-    reply_.route = Route::kOther;
-    reply_.Point(&ParseFailureAnswer(status));
-    Send(false, 11, false);
+    Refuse(status, Printable(ec.message()));
   }
 
   void Send(bool keepAlive, unsigned version, bool headOnly) {
@@ -129,12 +211,26 @@ class Session : public std::enable_shared_from_this<Session> {
     Log(nullptr, ec ? 0 : status, bytes);
     reply_.Point(nullptr);  // lets go of the snapshot before waiting for the next request
     if (ec) return;
-    if (!keepAlive_) {
-      beast::error_code ignored;
-      stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-      return;
-    }
+    answered_ = true;
+    if (!keepAlive_) return Linger();
     Read();
+  }
+
+  // Ends our side, then reads and drops what the client still sends until it
+  // closes too, within bounds: the answer reaches it before any reset can.
+  void Linger() {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    buffer_.consume(buffer_.size());
+    stream_.expires_after(kLinger);
+    Drain();
+  }
+
+  void Drain() {
+    stream_.async_read_some(buffer_.prepare(kDrainChunk), [self = shared_from_this()](beast::error_code ec, size_t n) {
+      self->drained_ += n;
+      if (!ec && self->drained_ < kDrainBytes) self->Drain();
+    });
   }
 
   void Log(const char* request, int status, size_t bytes) {
@@ -148,6 +244,7 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   std::string peer_;
+  std::string client_;  // as ClientLimits counts it
   beast::tcp_stream stream_;
   beast::flat_buffer buffer_{2 * kHeaderLimitBytes};
   std::optional<http::request_parser<http::empty_body>> parser_;
@@ -155,6 +252,9 @@ class Session : public std::enable_shared_from_this<Session> {
   Worker& worker_;
   Reply reply_;
   bool keepAlive_ = false;
+  bool answered_ = false;    // at least one answer went out
+  bool closedIdle_ = false;  // closed by CloseIdle()
+  size_t drained_ = 0;       // bytes dropped while lingering
   std::string method_, target_;
   std::array<net::const_buffer, 4> out_;
   std::chrono::steady_clock::time_point began_;
@@ -164,22 +264,30 @@ class Session : public std::enable_shared_from_this<Session> {
 
 struct Front::Impl {
   Impl(FrontConfig c, const Cache& cache, const Responder& responder, Metrics& metrics, const Clock& clock)
-      : config(std::move(c)), shared{responder, metrics, clock} {
+      : config(std::move(c)),
+        shared{responder, metrics, clock, {config.maxConnections, config.maxConnectionsPerClient}},
+        refusals(config.maxConnections, config.maxConnectionsPerClient) {
     for (int i = 0; i < std::max(1, config.threads); ++i) workers.push_back(std::make_unique<Worker>(cache));
     acceptor.emplace(workers[0]->ioc);
     retry.emplace(workers[0]->ioc);
-    flush.emplace(workers[0]->ioc);
+    refusalTimer.emplace(workers[0]->ioc);
   }
 
   void Accept();
   void OnAccept(beast::error_code ec, tcp::socket socket, Worker& worker);
-  void Flush();
+  void Note(ConnectionEvent event, const std::string& detail);
+  void LogRefusalsWhenDue();
+  void CloseOldestIdle();
 
   FrontConfig config;
   Shared shared;  // outlives the workers, whose pending handlers hold sessions
   std::vector<std::unique_ptr<Worker>> workers;
+  // The acceptor, its timers and the refusal log live on the first worker's
+  // thread; accept handlers run there.
   std::optional<tcp::acceptor> acceptor;
-  std::optional<net::steady_timer> retry, flush;
+  std::optional<net::steady_timer> retry, refusalTimer;
+  RefusalLog refusals;
+  bool refusalTimerSet = false;
   size_t nextWorker = 0;
   bool running = false;
 };
@@ -191,36 +299,75 @@ void Front::Impl::Accept() {
   });
 }
 
+// Every connection is taken off the queue at once: admitted, or refused and
+// closed unread, so that no client hangs in the queue.
 void Front::Impl::OnAccept(beast::error_code ec, tcp::socket socket, Worker& worker) {
   if (ec == net::error::operation_aborted) return;
   if (ec) {
     // Out of file descriptors, for one: wait a little rather than spin.
-    LogLine("accept failed: %s", ec.message().c_str());
+    Note(ConnectionEvent::kAcceptFailed, ec.message());
     retry->expires_after(kAcceptRetry);
     retry->async_wait([this](beast::error_code e) {
       if (!e) Accept();
     });
     return;
   }
-  if (shared.open.load(std::memory_order_relaxed) >= config.maxConnections) {
-    LogLine("%s refused: %zu connections open (--max-connections)", PeerOf(socket).c_str(), config.maxConnections);
-  } else {
-    shared.open.fetch_add(1, std::memory_order_relaxed);
+  beast::error_code gone;
+  const tcp::endpoint peer = socket.remote_endpoint(gone);
+  const std::string client = gone ? std::string() : ClientKey(peer.address());
+  const Admission admission = gone ? Admission::kOverConnectionCap : shared.limits.Admit(client);
+  if (admission == Admission::kAdmitted) {
     beast::error_code ignored;
     socket.set_option(tcp::no_delay(true), ignored);
     // The session starts on its own worker's thread, where it will live.
-    auto session = std::make_shared<Session>(std::move(socket), shared, worker);
+    auto session = std::make_shared<Session>(std::move(socket), client, shared, worker);
     net::post(worker.ioc, [session] { session->Read(); });
+  } else if (!gone) {
+    socket.close(gone);
+    Note(admission == Admission::kOverClientCap ? ConnectionEvent::kRefusedClientCap
+                                                : ConnectionEvent::kRefusedConnectionCap,
+         client);
   }
+  if (shared.limits.Crowded()) CloseOldestIdle();
   Accept();
 }
 
-void Front::Impl::Flush() {
-  FlushLog();
-  flush->expires_after(kFlushPeriod);
-  flush->async_wait([this](beast::error_code ec) {
-    if (!ec) Flush();
+void Front::Impl::Note(ConnectionEvent event, const std::string& detail) {
+  shared.metrics.CountConnection(event);
+  if (std::optional<std::string> line = refusals.Note(event, detail, std::chrono::steady_clock::now())) {
+    LogLine("%s", line->c_str());
+  } else {
+    LogRefusalsWhenDue();
+  }
+}
+
+// What was counted within the second after the last line is logged when the
+// second is over, even if nothing else happens by then.
+void Front::Impl::LogRefusalsWhenDue() {
+  if (refusalTimerSet || !refusals.Pending()) return;
+  refusalTimerSet = true;
+  refusalTimer->expires_at(refusals.NextLine());
+  refusalTimer->async_wait([this](beast::error_code ec) {
+    refusalTimerSet = false;
+    if (ec) return;
+    if (std::optional<std::string> line = refusals.Due(std::chrono::steady_clock::now())) LogLine("%s", line->c_str());
+    LogRefusalsWhenDue();
   });
+}
+
+// The connection idle longest, whichever worker holds it, is closed on its
+// own worker's thread.
+void Front::Impl::CloseOldestIdle() {
+  Worker* holder = nullptr;
+  int64_t oldest = kNoIdle;
+  for (auto& w : workers) {
+    const int64_t since = w->oldestIdle.load(std::memory_order_relaxed);
+    if (since < oldest) {
+      oldest = since;
+      holder = w.get();
+    }
+  }
+  if (holder != nullptr) net::post(holder->ioc, [holder] { holder->CloseOldestIdle(); });
 }
 
 Front::Front(FrontConfig config, const Cache& cache, const Responder& responder, Metrics& metrics,
@@ -233,7 +380,7 @@ Front::~Front() {
   // first, then the contexts with the sessions their handlers still hold.
   impl_->acceptor.reset();
   impl_->retry.reset();
-  impl_->flush.reset();
+  impl_->refusalTimer.reset();
 }
 
 uint16_t Front::Listen() {
@@ -255,7 +402,6 @@ uint16_t Front::Listen() {
 void Front::Start() {
   impl_->running = true;
   impl_->Accept();
-  impl_->Flush();
   for (auto& w : impl_->workers) {
     Worker* worker = w.get();
     worker->thread = std::thread([worker] { worker->ioc.run(); });
@@ -269,9 +415,8 @@ void Front::Stop() {
   for (auto& w : impl_->workers) {
     if (w->thread.joinable()) w->thread.join();
   }
-  FlushLog();
 }
 
-size_t Front::OpenConnections() const { return impl_->shared.open.load(); }
+size_t Front::OpenConnections() const { return impl_->shared.limits.Open(); }
 
 }  // namespace gw::bridge

@@ -2,8 +2,10 @@
 // keep-alive connections cost memory but no thread. Every phase has a bound:
 // the request line and headers (16 KiB), the time a request may take to
 // arrive and an answer to leave (10 s, which also closes idle connections),
-// and the number of open connections. A slow client holds its own connection
-// and nothing else.
+// the number of open connections in all and from any one client, and what is
+// read of a body before closing (1 MiB or 2 s). A slow client holds its own
+// connection and nothing else; near the cap, the connections idle longest
+// make room; a connection over a cap is closed at once, unread.
 #pragma once
 
 #include <atomic>
@@ -27,6 +29,7 @@ struct FrontConfig {
   uint16_t port = 8080;  // 0: any free port
   size_t maxConnections = 1024;
   int threads = 2;
+  size_t maxConnectionsPerClient = 64;
 };
 
 class Front {

@@ -36,8 +36,11 @@ bool Login::Accepts(std::string_view value) const {
   if (!StartsWithBasic(value)) return false;
   value.remove_prefix(6);
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+  // Strictly decoded: the lenient MIME reading would skip junk between the
+  // characters and after the padding, so that many different headers would
+  // pass as the same login and a filter in front could not tell them apart.
   std::string pair;
-  if (value.empty() || !gw::DecodeBase64(std::string(value), &pair)) return false;
+  if (value.empty() || !gw::DecodeBase64Strict(value, &pair)) return false;
   // Every accepted form is compared, whichever matches, to keep the time
   // the same for every refusal.
   bool ok = false;
@@ -45,6 +48,11 @@ bool Login::Accepts(std::string_view value) const {
   return ok;
 }
 
+// No early return at the first differing byte: the time of a refusal would
+// then grow with the length of the right prefix, and a client could guess
+// the password a byte at a time by timing refusals. Every byte is looked at
+// and the differences are gathered with OR, so that only the lengths show.
+// No functional test can see this; keep it so when touching this function.
 bool ConstantTimeEqual(std::string_view a, std::string_view b) {
   unsigned char differ = a.size() == b.size() ? 0 : 1;
   size_t n = a.size() > b.size() ? a.size() : b.size();

@@ -72,3 +72,35 @@ TEST(Options, HelpWinsOverTheRest) {
 }
 
 }  // namespace
+
+namespace {
+
+// The service's flags mean the same on every platform: they take no value,
+// keep the other options, and exclude each other.
+TEST(Options, ServiceFlagsKeepTheOtherOptions) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"--install-service", "--listen", "0.0.0.0:8080", "--refresh", "60"}, &o, &error)) << error;
+  EXPECT_TRUE(o.installService);
+  EXPECT_FALSE(o.runAsService);
+  EXPECT_EQ(o.address, "0.0.0.0");
+  EXPECT_EQ(o.refreshSeconds, 60);
+  Options service;
+  ASSERT_TRUE(ParseOptions({"--service", "--refresh", "60"}, &service, &error)) << error;
+  EXPECT_TRUE(service.runAsService);
+  EXPECT_THAT(Refusal({"--install-service", "--uninstall-service"}), HasSubstr("exclude each other"));
+  EXPECT_THAT(Refusal({"--install-service", "--refresh", "0"}), HasSubstr("--refresh"));
+}
+
+// The address check is the same on both platforms now that it is Asio's:
+// a scoped IPv6 address or a name is still refused.
+TEST(Options, ListenTakesOnlyPlainAddresses) {
+  EXPECT_THAT(Refusal({"--listen", "[fe80::1%eth0]:8080"}), HasSubstr("--listen"));
+  EXPECT_THAT(Refusal({"--listen", "1.2.3:8080"}), HasSubstr("--listen"));
+  Options o;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"--listen", "[::]:0"}, &o, &error)) << error;
+  EXPECT_EQ(o.address, "::");
+}
+
+}  // namespace

@@ -158,6 +158,18 @@ TEST(Login, AcceptsOnlyTheExactPairInEitherEncoding) {
   EXPECT_FALSE(login.Accepts("Basic"));
 }
 
+TEST(Login, TakesOnlyTheCanonicalBase64OfTheRightPair) {
+  Login login("office", "pw");
+  const std::string token = BasicCredentials("office:pw").substr(6);  // b2ZmaWNlOnB3
+  ASSERT_TRUE(login.Accepts("Basic " + token));
+  std::string junked = "!!";
+  for (char c : token) junked += std::string(1, c) + "*";
+  for (const std::string& bad : {junked, token + "==junk!!", token + "=", token.substr(0, 6) + " " + token.substr(6),
+                                 token + "\r\n", token.substr(0, token.size() - 1)}) {
+    EXPECT_FALSE(login.Accepts("Basic " + bad)) << bad;
+  }
+}
+
 TEST(Login, ConstantTimeEqualComparesEveryByte) {
   EXPECT_TRUE(ConstantTimeEqual("abc", "abc"));
   EXPECT_FALSE(ConstantTimeEqual("abc", "abd"));

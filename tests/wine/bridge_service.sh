@@ -94,9 +94,11 @@ bridge_service_cases() {
   bridge_check service_uninstall_to_change bridge_uninstall
   bridge_check service_reinstall bridge_install --listen "127.0.0.1:$busy" --source "$BRIDGE_SOURCE"
   bridge_check service_port_in_use_fails bridge_start_fails 1 "cannot listen on 127.0.0.1:$busy"
-  # A command line the service cannot use, as an edit in the registry leaves it.
-  bridge_check service_bad_option_config bridge_sc config GridwrenBridge \
-    binPath= "$(bridge_win_path "$RUN/bin/gridwren-bridge.exe") --service --refresh 0"
+  # A command line the service cannot use, as a hand-made registration has
+  # it (Wine's sc has no config: the service is made anew).
+  bridge_check service_bad_option_create bash -c "$(declare -f bridge_uninstall); RUN='$RUN' bridge_uninstall &&
+    wine sc create GridwrenBridge binPath= '$(bridge_win_path "$RUN/bin/gridwren-bridge.exe") --service --refresh 0' \
+    </dev/null"
   bridge_check service_bad_option_fails bridge_start_fails 2 "bad value '0' for --refresh"
   bridge_check service_uninstall bridge_uninstall
   bridge_check service_gone bridge_fails wine sc query GridwrenBridge

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "host/base64.h"
+#include "base/base64.h"
 
 namespace gwtest {
 namespace {
@@ -76,8 +76,8 @@ HttpAnswer Connection::Receive(bool head) {
 }
 
 std::string BasicCredentials(const std::string& pair) {
-  // The host's converter breaks lines for mail; a header takes one line.
-  const std::string encoded = gwhost::EncodeBase64(pair);
+  // The encoder breaks lines for mail; a header takes one line.
+  const std::string encoded = gw::EncodeBase64(pair);
   return "Basic " + encoded.substr(0, encoded.find('\r'));
 }
 

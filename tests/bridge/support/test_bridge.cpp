@@ -13,7 +13,7 @@ TestBridge::TestBridge(TestBridgeOptions o)
   clock.Set(DefaultNow());
   if (!o.user.empty()) login_.emplace(o.user, o.password);
   responder_.emplace(metrics, login_ ? &*login_ : nullptr, o.maxAgeSeconds);
-  front_.emplace(gw::bridge::FrontConfig{"127.0.0.1", 0, o.maxConnections, o.threads}, cache, *responder_, metrics,
+  front_.emplace(gw::bridge::FrontConfig{"127.0.0.1", 0, o.maxConnections, o.threads, o.maxConnectionsPerClient}, cache, *responder_, metrics,
                  clock);
   port_ = front_->Listen();
   front_->Start();

@@ -36,6 +36,7 @@ struct TestBridgeOptions {
   std::string user, password;  // a login when both are set
   int64_t maxAgeSeconds = 3 * 3600;
   size_t maxConnections = 64;
+  size_t maxConnectionsPerClient = 64;
   int threads = 2;
 };
 
