@@ -63,6 +63,7 @@ Var Failed
 !define MUI_CUSTOMFUNCTION_ABORT OnCancel
 !define MUI_CUSTOMFUNCTION_UNABORT un.OnCancel
 
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !define MUI_PAGE_HEADER_TEXT "$(PluginDirTitle)"

@@ -10,6 +10,9 @@ LangString SecBridgeName ${LANG_ENGLISH} "Run the bridge on this PC"
 LangString SecBridgeDesc ${LANG_JAPANESE} "プラグインにデータを渡す bridge を、サービス GridwrenBridge として 127.0.0.1 で動かします。プロキシが未設定なら、プラグインのプロキシをここに向けます。"
 LangString SecBridgeDesc ${LANG_ENGLISH} "Runs the bridge, which gives the plug-in its data, as the service GridwrenBridge on 127.0.0.1, and points the plug-in's proxy at it when none is set."
 
+LangString WelcomeText ${LANG_JAPANESE} "Gridwren は Becky! Internet Mail のプラグインです。電力の使用率が設定した値に達すると、グラフ付きのメールで知らせます。$\r$\n$\r$\nこのセットアップは、プラグインと、そのデータを用意する bridge サービスをインストールします。$\r$\n$\r$\n始める前に Becky! Internet Mail を終了してください。"
+LangString WelcomeText ${LANG_ENGLISH} "Gridwren is a plug-in for Becky! Internet Mail. When the grid's usage reaches the level you chose, it sends you a mail with graphs.$\r$\n$\r$\nThis setup installs the plug-in, and the bridge service that prepares its data.$\r$\n$\r$\nQuit Becky! Internet Mail before you go on."
+
 LangString PluginDirTitle ${LANG_JAPANESE} "プラグインフォルダーの選択"
 LangString PluginDirTitle ${LANG_ENGLISH} "Choose the plug-in folder"
 LangString PluginDirSubtitle ${LANG_JAPANESE} "Becky! Internet Mail の PlugIns フォルダーを選んでください。"

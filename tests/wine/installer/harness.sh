@@ -144,10 +144,16 @@ wait_gone() {
   return 1
 }
 
-# The setup's window of the given title appears; its id in WINDOW.
+# The setup's window of the given title appears; its id in WINDOW. When
+# none does, the failure names the windows there are and the screen is
+# saved beside the case's logs.
 wait_window() {
   WINDOW=$(timeout 60 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-  [ -n "$WINDOW" ]
+  [ -n "$WINDOW" ] && return 0
+  import -window root "$CASE_DIR/screen.png" 2>/dev/null || true
+  fail "no window titled '$1' within 60 s; there are: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null |
+    grep -v '^Default IME$' | tr '\n' '|')"
+  return 1
 }
 
 run_cases() {
