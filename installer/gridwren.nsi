@@ -62,6 +62,9 @@ Var Failed
 !define MUI_UNABORTWARNING
 !define MUI_CUSTOMFUNCTION_ABORT OnCancel
 !define MUI_CUSTOMFUNCTION_UNABORT un.OnCancel
+; The description under the list, so that the list has the width for the
+; components' names.
+!define MUI_COMPONENTSPAGE_SMALLDESC
 
 !define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 !insertmacro MUI_PAGE_WELCOME

@@ -3,12 +3,12 @@
 
 LangString SecPluginName ${LANG_JAPANESE} "Gridwren プラグイン"
 LangString SecPluginName ${LANG_ENGLISH} "Gridwren plug-in"
-LangString SecPluginDesc ${LANG_JAPANESE} "メールクライアントのプラグインフォルダーに Gridwren.dll を入れます。"
+LangString SecPluginDesc ${LANG_JAPANESE} "Gridwren.dll をプラグインフォルダーに入れます。"
 LangString SecPluginDesc ${LANG_ENGLISH} "Puts Gridwren.dll into the mail client's plug-in folder."
 LangString SecBridgeName ${LANG_JAPANESE} "この PC で bridge を動かす"
 LangString SecBridgeName ${LANG_ENGLISH} "Run the bridge on this PC"
-LangString SecBridgeDesc ${LANG_JAPANESE} "プラグインにデータを渡す bridge を、サービス GridwrenBridge として 127.0.0.1 で動かします。プロキシが未設定なら、プラグインのプロキシをここに向けます。"
-LangString SecBridgeDesc ${LANG_ENGLISH} "Runs the bridge, which gives the plug-in its data, as the service GridwrenBridge on 127.0.0.1, and points the plug-in's proxy at it when none is set."
+LangString SecBridgeDesc ${LANG_JAPANESE} "bridge をサービスとして 127.0.0.1 で動かし、プラグインの接続先にします。"
+LangString SecBridgeDesc ${LANG_ENGLISH} "Runs the bridge as a service on 127.0.0.1 and points the plug-in at it."
 
 LangString WelcomeText ${LANG_JAPANESE} "Gridwren は Becky! Internet Mail のプラグインです。電力の使用率が設定した値に達すると、グラフ付きのメールで知らせます。$\r$\n$\r$\nこのセットアップは、プラグインと、そのデータを用意する bridge サービスをインストールします。$\r$\n$\r$\n始める前に Becky! Internet Mail を終了してください。"
 LangString WelcomeText ${LANG_ENGLISH} "Gridwren is a plug-in for Becky! Internet Mail. When the grid's usage reaches the level you chose, it sends you a mail with graphs.$\r$\n$\r$\nThis setup installs the plug-in, and the bridge service that prepares its data.$\r$\n$\r$\nQuit Becky! Internet Mail before you go on."
