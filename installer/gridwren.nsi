@@ -167,6 +167,13 @@ Function .onInit
   StrCpy $Port ${DEFAULT_PORT}
   ${GetParameters} $R0
   ClearErrors
+  ${GetOptions} $R0 "/?" $R1
+  ${IfNot} ${Errors}
+    MessageBox MB_OK|MB_ICONINFORMATION "$(Usage)" /SD IDOK
+    SetErrorLevel 0
+    Quit
+  ${EndIf}
+  ClearErrors
   ${GetOptions} $R0 "/PLUGINDIR=" $R1
   ${IfNot} ${Errors}
     StrCpy $PluginDir $R1

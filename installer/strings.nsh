@@ -26,6 +26,8 @@ LangString NotMailClient ${LANG_JAPANESE} "$\"$0$\" に B2.exe がありませ�
 LangString NotMailClient ${LANG_ENGLISH} "$\"$0$\" holds no B2.exe: it does not look like the folder of Becky! Internet Mail.$\r$\n$\r$\nInstall into $\"$PluginDir$\" anyway?"
 LangString DllInUse ${LANG_JAPANESE} "$\"$PluginDir\Gridwren.dll$\" は使用中です。Becky! Internet Mail を終了してから [再試行] を押してください。"
 LangString DllInUse ${LANG_ENGLISH} "$\"$PluginDir\Gridwren.dll$\" is in use. Quit Becky! Internet Mail, then click Retry."
+LangString Usage ${LANG_JAPANESE} "Gridwren-Setup.exe [/S] [/PLUGINDIR=フォルダー] [/PORT=番号] [/NOBRIDGE] [/D=プログラムフォルダー]$\r$\n$\r$\n/S$\tサイレントインストール$\r$\n/PLUGINDIR=$\tBecky! の PlugIns フォルダー$\r$\n/PORT=$\t新しい bridge サービスのポート (既定 8080)$\r$\n/NOBRIDGE$\tプラグインのみ$\r$\n/D=$\tプログラムフォルダー (最後に、引用符なしで)$\r$\n$\r$\n終了コード: 0 完了、1 失敗、2 キャンセルまたは Becky! が実行中"
+LangString Usage ${LANG_ENGLISH} "Gridwren-Setup.exe [/S] [/PLUGINDIR=folder] [/PORT=n] [/NOBRIDGE] [/D=program folder]$\r$\n$\r$\n/S$\tsilent install$\r$\n/PLUGINDIR=$\tBecky!'s PlugIns folder$\r$\n/PORT=$\tthe port of a new bridge service (8080)$\r$\n/NOBRIDGE$\tthe plug-in only$\r$\n/D=$\tthe program folder (last, unquoted)$\r$\n$\r$\nExit codes: 0 done, 1 failed, 2 cancelled or Becky! still running"
 LangString BadPort ${LANG_JAPANESE} "ポート番号 $\"$R1$\" は使えません (1 から 65535)。"
 LangString BadPort ${LANG_ENGLISH} "The port $\"$R1$\" cannot be used (1 to 65535)."
 LangString ServiceNotRunning ${LANG_JAPANESE} "サービス GridwrenBridge を開始できませんでした。ログ %ProgramData%\Gridwren\bridge.log とイベントログを確認してください。"

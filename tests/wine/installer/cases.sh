@@ -166,11 +166,14 @@ case_plugin_only() {
   end_case
 }
 
-# A port that cannot be: exit 1 before anything is written.
+# A port that cannot be: exit 1 before anything is written; "/?" only
+# shows the usage (silently: nothing) and ends well.
 case_bad_port() {
   begin_case bad_port
   run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=70000
   expect_eq "$RC" 1 "exit code"
+  run_setup /S "/?"
+  expect_eq "$RC" 0 "exit code of /?"
   ! [ -e "$(unix_path "$PROGRAM")" ] || fail "the program folder was made"
   ! [ -e "$C/gw-test" ] || fail "the plug-in folder was made"
   end_case
