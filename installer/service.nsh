@@ -5,8 +5,8 @@
 
 !define SERVICE "GridwrenBridge"
 !define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\${SERVICE}"
-; How long a start or a stop may take before setup reports it: 20 x 250 ms.
-!define SERVICE_POLLS 20
+; How long a start or a stop may take before setup reports it: 60 x 250 ms.
+!define SERVICE_POLLS 60
 
 !macro GW_SERVICE_FUNCTIONS un
 
