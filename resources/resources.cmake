@@ -17,6 +17,10 @@ set(GW_MAIL_TEMPLATE_COMMAND ${CMAKE_COMMAND}
   -DOUTPUT=${GW_MAIL_TEMPLATE})
 file(MAKE_DIRECTORY ${GW_MAIL_TEMPLATE_DIR})
 
+# The version resource reads the project's VERSION from a generated header,
+# so that the DLL and the setup program cannot disagree.
+configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in ${GW_MAIL_TEMPLATE_DIR}/gridwren_version.h @ONLY)
+
 if(WIN32)
   enable_language(RC)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
@@ -28,7 +32,7 @@ if(WIN32)
   # windres finds "mail_template_cp932.eml" of the .rc in the generated folder.
   set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/gridwren.rc PROPERTIES
     INCLUDE_DIRECTORIES ${GW_MAIL_TEMPLATE_DIR}
-    OBJECT_DEPENDS "${GW_MAIL_TEMPLATE};${PROJECT_SOURCE_DIR}/resources/gridwren.manifest")
+    OBJECT_DEPENDS "${GW_MAIL_TEMPLATE};${PROJECT_SOURCE_DIR}/resources/gridwren.manifest;${GW_MAIL_TEMPLATE_DIR}/gridwren_version.h")
 else()
   set(GW_MAIL_TEMPLATE_SOURCE ${GW_MAIL_TEMPLATE_DIR}/mail_template_data.cpp)
   add_custom_command(OUTPUT ${GW_MAIL_TEMPLATE} ${GW_MAIL_TEMPLATE_SOURCE}

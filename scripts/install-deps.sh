@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that a build needs. Safe to run again: when
 # everything is present it returns at once without touching apt.
 #   scripts/install-deps.sh native    the native build, its tests and the demo
-#   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, fuzzing
+#   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, NSIS, fuzzing
 #   scripts/install-deps.sh bench     native, plus wrk and nginx for bench/bridge_vs_nginx.sh
 #   scripts/install-deps.sh docs      native, plus Chromium and ImageMagick for tools/mail_view.py
 set -euo pipefail
@@ -12,7 +12,7 @@ native=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsql
         libgtest-dev libgmock-dev libbenchmark-dev python3 curl time
         libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core)
 windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
-         fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2)
+         fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2 nsis xdotool)
 # The bridge's benchmark runs nginx itself, in the foreground; the package's
 # own service is not wanted and is not started by this script's installs.
 bench=(wrk nginx-light)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds both builds and runs every test layer: native unit and end-to-end
-# tests (ctest), the main job, the real DLL under Wine, and the fuzzers for
-# a bounded time.
+# tests (ctest), the main job, the real DLL under Wine, the setup program
+# under Wine, and the fuzzers for a bounded time.
 # Installs what it needs first. Usage: scripts/test.sh [--help]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,6 +27,8 @@ run_layer "native tests" ctest --test-dir build/native --output-on-failure -j2
 demo_runs() { scripts/demo.sh && [ -s build/demo/meter_setsuden.gif ] && [ -s build/demo/juyo-j.gif ]; }
 run_layer "main job" demo_runs
 [ -x tests/wine/run.sh ] && run_layer "wine tests" tests/wine/run.sh build/windows
+# The setup program under Wine: installs, upgrade, a held DLL, uninstall.
+[ -x tests/wine/installer.sh ] && run_layer "setup program tests" tests/wine/installer.sh build/windows
 [ -x fuzz/run.sh ] && run_layer "fuzzing" fuzz/run.sh build/fuzz
 
 if [ ${#failed[@]} -ne 0 ]; then

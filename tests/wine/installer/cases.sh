@@ -1,0 +1,233 @@
+# The setup tests, sourced by tests/wine/installer.sh; each case runs in a
+# fresh prefix (harness.sh) and ends with PASS or FAIL.
+
+CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port gui_japanese gui_other_language"
+
+# What a plain install leaves, checked by several cases.
+expect_installed() {
+  local port=$1 f
+  cmp -s "$DLL" "$(unix_path "$PLUGINS")/Gridwren.dll" || fail "Gridwren.dll is not the build's in the plug-in folder"
+  cmp -s "$BRIDGE" "$(unix_path "$PROGRAM")/gridwren-bridge.exe" || fail "gridwren-bridge.exe is not the build's"
+  for f in README.md LICENCE.txt uninstall.exe; do
+    [ -s "$(unix_path "$PROGRAM")/$f" ] || fail "$f is missing from the program folder"
+  done
+  expect_eq "$(service_state)" RUNNING "service state"
+  local image
+  image=$(reg_value "$SERVICE" ImagePath)
+  [[ $image == *"$PROGRAM\\gridwren-bridge.exe"*"--listen 127.0.0.1:$port"* ]] ||
+    fail "service command line: '$image'"
+  expect_eq "$(reg_value "$SERVICE" Start)" "REG_DWORD 0x2" "service start type (automatic)"
+  expect_eq "$(reg_value "$SERVICE" ObjectName)" "REG_SZ NT AUTHORITY\\LocalService" "service account"
+  bridge_answers "$port" || fail "nothing answers HTTP on 127.0.0.1:$port"
+}
+
+# A new PC whose plug-in has run once: its own defaults (no proxy) are there.
+case_install() {
+  begin_case install
+  make_mail_client_folder
+  reg_set "$SETTINGS" TUServer REG_SZ ""
+  reg_set "$SETTINGS" TUPort REG_DWORD 80
+  reg_set "$SETTINGS" TUPercent REG_SZ 93
+  run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=18080
+  expect_eq "$RC" 0 "exit code"
+  expect_installed 18080
+  expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.1" "TUServer"
+  expect_eq "$(reg_value "$SETTINGS" TUPort)" "REG_DWORD 0x46a0" "TUPort (18080)"
+  expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 93" "another setting"
+  # Programs and Features.
+  expect_eq "$(reg_value "$UNINSTALL" DisplayName)" "REG_SZ Gridwren" "DisplayName"
+  expect_eq "$(reg_value "$UNINSTALL" DisplayVersion)" "REG_SZ $VERSION" "DisplayVersion"
+  expect_eq "$(reg_value "$UNINSTALL" Publisher)" "REG_SZ Quorrin" "Publisher"
+  expect_eq "$(reg_value "$UNINSTALL" UninstallString)" "REG_SZ \"$PROGRAM\\uninstall.exe\"" "UninstallString"
+  local size files_kib
+  size=$(reg_value "$UNINSTALL" EstimatedSize)
+  files_kib=$(( ($(stat -c %s "$DLL") + $(stat -c %s "$BRIDGE")) / 1024 ))
+  [[ $size == "REG_DWORD 0x"* ]] && [ $((${size#REG_DWORD })) -ge "$files_kib" ] ||
+    fail "EstimatedSize '$size' is below the files' $files_kib KiB"
+  end_case
+}
+
+# A user's own proxy stays, server and port.
+case_keeps_proxy() {
+  begin_case keeps_proxy
+  make_mail_client_folder
+  reg_set "$SETTINGS" TUServer REG_SZ office-proxy
+  reg_set "$SETTINGS" TUPort REG_DWORD 3128
+  run_setup /S "/PLUGINDIR=$PLUGINS"
+  expect_eq "$RC" 0 "exit code"
+  expect_installed 8080
+  expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ office-proxy" "TUServer"
+  expect_eq "$(reg_value "$SETTINGS" TUPort)" "REG_DWORD 0xc38" "TUPort (3128)"
+  end_case
+}
+
+# A second run over an install: new files, the service restarted with its
+# options as they were, the user's settings untouched. The old files are
+# marked by a time stamp of 2001.
+case_upgrade() {
+  begin_case upgrade
+  make_mail_client_folder
+  run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=18080
+  expect_eq "$RC" 0 "exit code of the first install"
+  local image dir
+  image=$(reg_value "$SERVICE" ImagePath)
+  reg_set "$SETTINGS" TUPercent REG_SZ 95
+  reg_set "$SETTINGS" TUServer REG_SZ 127.0.0.2
+  dir=$(unix_path "$PROGRAM")
+  touch -d 2001-01-01 "$(unix_path "$PLUGINS")/Gridwren.dll" "$dir/gridwren-bridge.exe" "$dir/README.md"
+  # Without /PLUGINDIR: the folder of the install; another /PORT: ignored,
+  # the service keeps its own.
+  run_setup /S /PORT=18081
+  expect_eq "$RC" 0 "exit code of the upgrade"
+  for f in "$(unix_path "$PLUGINS")/Gridwren.dll" "$dir/gridwren-bridge.exe" "$dir/README.md"; do
+    [ "$(stat -c %Y "$f")" -gt 1000000000 ] || fail "$(basename "$f") was not replaced"
+  done
+  expect_installed 18080
+  expect_eq "$(reg_value "$SERVICE" ImagePath)" "$image" "service command line"
+  expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 95" "TUPercent"
+  expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.2" "TUServer"
+  end_case
+}
+
+# A mail client holding the plug-in: setup and the uninstaller, silent,
+# exit 2 and change nothing; once it lets go, both work. The program
+# folder is chosen with /D= and has no space: the uninstaller's "_?=", which
+# makes it run in place and give its exit code, must be unquoted.
+case_locked_dll() {
+  begin_case locked_dll
+  make_mail_client_folder
+  local PROGRAM='C:\gw-program'
+  run_setup /S "/PLUGINDIR=$PLUGINS" "/D=$PROGRAM"
+  expect_eq "$RC" 0 "exit code of the first install"
+  [ -s "$(unix_path "$PROGRAM")/gridwren-bridge.exe" ] || fail "/D= did not choose the program folder"
+  touch "$CASE_DIR/hold.release"
+  in_locale wine "$HOLDER" "$PLUGINS\\Gridwren.dll" "Z:${CASE_DIR//\//\\}\\hold.release" \
+    </dev/null >"$CASE_DIR/hold.out" 2>&1 &
+  local hold_pid=$! i
+  HOLD_PIDS+=("$hold_pid")
+  for i in $(seq 100); do
+    grep -q loaded "$CASE_DIR/hold.out" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q loaded "$CASE_DIR/hold.out" || fail "the stand-in mail client did not load the DLL"
+  snapshot "$CASE_DIR/before"
+  run_setup /S "/PLUGINDIR=$PLUGINS"
+  expect_eq "$RC" 2 "setup's exit code while the DLL is held"
+  run_win "$PROGRAM\\uninstall.exe" /S "_?=$PROGRAM"
+  expect_eq "$RC" 2 "the uninstaller's exit code while the DLL is held"
+  snapshot "$CASE_DIR/after"
+  cmp -s "$CASE_DIR/before" "$CASE_DIR/after" ||
+    fail "something changed: $(diff "$CASE_DIR/before" "$CASE_DIR/after" | head -n 4 | tr '\n' ' ')"
+  rm "$CASE_DIR/hold.release"
+  wait "$hold_pid" || fail "the stand-in mail client did not end well"
+  run_setup /S
+  expect_eq "$RC" 0 "setup's exit code once the DLL is free"
+  run_win "$PROGRAM\\uninstall.exe" /S "_?=$PROGRAM"
+  expect_eq "$RC" 0 "the uninstaller's exit code once the DLL is free"
+  ! [ -e "$(unix_path "$PLUGINS")/Gridwren.dll" ] || fail "Gridwren.dll is still there after the uninstall"
+  end_case
+}
+
+# The silent uninstall: service, DLL, program folder and setup's own keys
+# gone; the mail client's folder and the user's settings stay.
+case_uninstall() {
+  begin_case uninstall
+  make_mail_client_folder
+  run_setup /S "/PLUGINDIR=$PLUGINS"
+  expect_eq "$RC" 0 "exit code of the install"
+  reg_set "$SETTINGS" TUPercent REG_SZ 95
+  run_win "$PROGRAM\\uninstall.exe" /S
+  expect_eq "$RC" 0 "the uninstaller's exit code"
+  wait_gone "$(unix_path "$PROGRAM")" || fail "the program folder is still there after 60 s"
+  ! [ -e "$(unix_path "$PLUGINS")/Gridwren.dll" ] || fail "Gridwren.dll is still there"
+  [ -d "$(unix_path "$PLUGINS")" ] || fail "the mail client's PlugIns folder was removed"
+  expect_eq "$(service_state)" "" "service state (none)"
+  ! reg_key_exists "$SERVICE" || fail "the service's key is still there"
+  ! reg_key_exists "$UNINSTALL" || fail "the Programs and Features entry is still there"
+  ! reg_key_exists 'HKLM\Software\Gridwren' || fail "setup's own key is still there"
+  expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.1" "TUServer kept"
+  expect_eq "$(reg_value "$SETTINGS" TUPort)" "REG_DWORD 0x1f90" "TUPort kept"
+  expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 95" "TUPercent kept"
+  end_case
+}
+
+# /NOBRIDGE into a folder that is not the mail client's: a warning only, the
+# plug-in alone, no service, no proxy settings.
+case_plugin_only() {
+  begin_case plugin_only
+  mkdir -p "$C/gw-test/B2"
+  run_setup /S "/PLUGINDIR=$PLUGINS" /NOBRIDGE
+  expect_eq "$RC" 0 "exit code"
+  cmp -s "$DLL" "$(unix_path "$PLUGINS")/Gridwren.dll" || fail "Gridwren.dll is not the build's in the plug-in folder"
+  ! [ -e "$(unix_path "$PROGRAM")/gridwren-bridge.exe" ] || fail "the bridge was installed"
+  [ -s "$(unix_path "$PROGRAM")/uninstall.exe" ] || fail "no uninstaller"
+  expect_eq "$(service_state)" "" "service state (none)"
+  expect_eq "$(reg_value "$SETTINGS" TUServer)" "" "TUServer (none)"
+  end_case
+}
+
+# A port that cannot be: exit 1 before anything is written; "/?" only
+# shows the usage (silently: nothing) and ends well.
+case_bad_port() {
+  begin_case bad_port
+  run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=70000
+  expect_eq "$RC" 1 "exit code"
+  run_setup /S "/?"
+  expect_eq "$RC" 0 "exit code of /?"
+  ! [ -e "$(unix_path "$PROGRAM")" ] || fail "the program folder was made"
+  ! [ -e "$C/gw-test" ] || fail "the plug-in folder was made"
+  end_case
+}
+
+# Setup with its pages, in the background; its exit code lands in gui.rc.
+start_gui() {
+  rm -f "$CASE_DIR/gui.rc"
+  (
+    rc=0
+    in_locale timeout -k 10 120 wine "$SETUP" </dev/null >>"$CASE_DIR/wine.log" 2>&1 || rc=$?
+    echo "$rc" >"$CASE_DIR/gui.rc"
+  ) &
+  GUI_PID=$!
+}
+
+# Cancel on the current page, and "yes" to "really quit?": exit code 2.
+cancel_gui() {
+  xdotool windowfocus --sync "$WINDOW" key Escape 2>/dev/null || fail "cannot press Cancel"
+  local i
+  for i in $(seq 100); do
+    [ "$(xdotool search --onlyvisible --name "$1" 2>/dev/null | wc -l)" -ge 2 ] && break
+    sleep 0.1
+  done
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$1" | tail -n1)" key Return 2>/dev/null ||
+    fail "cannot confirm the cancel"
+  wait "$GUI_PID" || true
+  expect_eq "$(cat "$CASE_DIR/gui.rc" 2>/dev/null)" 2 "exit code after a cancel"
+  ! [ -e "$(unix_path "$PROGRAM")" ] || fail "a cancel on the first page left a program folder"
+}
+
+# A Japanese Windows: the pages in Japanese. The first page is saved as a
+# picture (to GWI_SCREENSHOT when set), then cancelled.
+case_gui_japanese() {
+  begin_case gui_japanese
+  local out=${GWI_SCREENSHOT:-$CASE_DIR/first-page.png} geometry title="Gridwren セットアップ"
+  start_gui
+  if wait_window "^$title\$"; then
+    sleep 1 # the page paints its controls after the window maps
+    geometry=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+      /Width:/ {w=$2} /Height:/ {h=$2} END {printf "%dx%d+%d+%d", w, h, x, y}')
+    import -window root -crop "$geometry" +repage "$out" || fail "import failed"
+    cancel_gui "^$title\$"
+  fi
+  end_case
+}
+
+# Any other Windows (German): English, not the first language of the list.
+case_gui_other_language() {
+  local WINDOWS_LOCALE=de_DE.UTF-8
+  begin_case gui_other_language
+  start_gui
+  if wait_window '^Gridwren Setup$'; then
+    cancel_gui '^Gridwren Setup$'
+  fi
+  end_case
+}
