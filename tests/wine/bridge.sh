@@ -124,6 +124,29 @@ bridge_documents() {
   bridge_check port_in_use_exit_1 bridge_exits_with 1 --listen "127.0.0.1:$BRIDGE_PORT" --source "$BRIDGE_SOURCE"
   bridge_check ctrl_c_ends_it bridge_ends "$BRIDGE_PID" INT
   bridge_check ctrl_c_logged grep -q "stopping on Ctrl-C" "$RUN/logs/bridge-console.log"
+  bridge_check ctrl_c_ends_a_hung_fetch bridge_hung_operator
+}
+
+# An operator that accepts and never answers: Ctrl-C must still end the
+# bridge, its fetch abandoned, well within the fetch's 60 s time-out.
+bridge_hung_operator() {
+  local dir=$RUN/bridge saved=$BRIDGE_SOURCE
+  python3 -c '
+import socket, sys
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(8)
+open(sys.argv[1], "w").write(str(s.getsockname()[1]))
+held = []
+while True:
+    held.append(s.accept()[0])
+    open(sys.argv[2], "w").write("accepted")
+' "$dir/hung.port" "$dir/hung.accepted" </dev/null >/dev/null 2>&1 &
+  FEED_PIDS+=($!)
+  bridge_wait_file "$dir/hung.port" || return 1
+  BRIDGE_SOURCE="http://127.0.0.1:$(cat "$dir/hung.port")/juyo-d1-j.csv"
+  bridge_start hung
+  BRIDGE_SOURCE=$saved
+  bridge_wait_file "$dir/hung.accepted" || return 1  # the first fetch waits on the operator
+  bridge_ends "$BRIDGE_PID" INT && grep -q "abandoned: the bridge is stopping" "$RUN/logs/bridge-hung.log"
 }
 
 bridge_exits_with() {  # bridge_exits_with STATUS ARGS...
