@@ -149,6 +149,45 @@ while True:
   bridge_ends "$BRIDGE_PID" INT && grep -q "abandoned: the bridge is stopping" "$RUN/logs/bridge-hung.log"
 }
 
+# bridge_log_shows NAME TEXT: waits up to 10 s for the bridge's log to say it.
+bridge_log_shows() {
+  local i
+  for i in $(seq 100); do grep -q -- "$2" "$RUN/logs/bridge-$1.log" && return 0; sleep 0.1; done
+  return 1
+}
+
+# The fetch's contract through WinHTTP: conditional requests once a file is
+# taken, one request per refresh, no redirect followed, the 2 MiB cap.
+bridge_upstream() {
+  local dir=$RUN/bridge saved=$BRIDGE_SOURCE fault
+  bridge_check conditional_starts bridge_start conditional --refresh 1 || return
+  bridge_check conditional_304 bridge_log_shows conditional "304 0 B .*: not modified"
+  bridge_ends "$BRIDGE_PID" INT || true
+  bridge_check conditional_validators python3 - "$RUN/logs/bridge-source.log" <<'PY'
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1])]
+later = [l for l in lines[1:] if l["if_none_match"] and l["if_modified_since"]]
+agents = {l["user_agent"] for l in lines}
+print(len(lines), len(later), agents)
+sys.exit(0 if later and all(a.startswith("gridwren-bridge/") for a in agents) else 1)
+PY
+  for fault in redirect large; do
+    python3 "$SRC/tests/wine/bridge_upstream_server.py" "$dir/$fault.port" "$dir/$fault.requests" "$fault" \
+      </dev/null >/dev/null 2>&1 &
+    FEED_PIDS+=($!)
+    bridge_wait_file "$dir/$fault.port" || { report "FAIL bridge_upstream_$fault: its server did not start"; continue; }
+    BRIDGE_SOURCE="http://127.0.0.1:$(cat "$dir/$fault.port")/juyo-d1-j.csv"
+    bridge_start "$fault" || true  # no reading: /healthz says so
+    BRIDGE_SOURCE=$saved
+    case $fault in
+      redirect) bridge_check redirect_not_followed bridge_log_shows redirect "302 0 B .*the source answered HTTP 302" ;;
+      large) bridge_check cap_2_mib bridge_log_shows large "larger than 2 MiB" ;;
+    esac
+    bridge_check "${fault}_one_request" test "$(wc -l <"$dir/$fault.requests")" = 1
+    bridge_ends "$BRIDGE_PID" INT || true
+  done
+}
+
 bridge_exits_with() {  # bridge_exits_with STATUS ARGS...
   local want=$1 rc=0
   shift
@@ -210,6 +249,7 @@ bridge_cases() {
   bridge_check source_starts bridge_start_source || return
   bridge_documents
   bridge_login
+  bridge_upstream
   bridge_chain
   bridge_command_line
   source "$SRC/tests/wine/bridge_service.sh"
