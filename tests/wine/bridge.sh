@@ -124,6 +124,68 @@ bridge_documents() {
   bridge_check port_in_use_exit_1 bridge_exits_with 1 --listen "127.0.0.1:$BRIDGE_PORT" --source "$BRIDGE_SOURCE"
   bridge_check ctrl_c_ends_it bridge_ends "$BRIDGE_PID" INT
   bridge_check ctrl_c_logged grep -q "stopping on Ctrl-C" "$RUN/logs/bridge-console.log"
+  bridge_check ctrl_c_ends_a_hung_fetch bridge_hung_operator
+}
+
+# An operator that accepts and never answers: Ctrl-C must still end the
+# bridge, its fetch abandoned, well within the fetch's 60 s time-out.
+bridge_hung_operator() {
+  local dir=$RUN/bridge saved=$BRIDGE_SOURCE
+  python3 -c '
+import socket, sys
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(8)
+open(sys.argv[1], "w").write(str(s.getsockname()[1]))
+held = []
+while True:
+    held.append(s.accept()[0])
+    open(sys.argv[2], "w").write("accepted")
+' "$dir/hung.port" "$dir/hung.accepted" </dev/null >/dev/null 2>&1 &
+  FEED_PIDS+=($!)
+  bridge_wait_file "$dir/hung.port" || return 1
+  BRIDGE_SOURCE="http://127.0.0.1:$(cat "$dir/hung.port")/juyo-d1-j.csv"
+  bridge_start hung
+  BRIDGE_SOURCE=$saved
+  bridge_wait_file "$dir/hung.accepted" || return 1  # the first fetch waits on the operator
+  bridge_ends "$BRIDGE_PID" INT && grep -q "abandoned: the bridge is stopping" "$RUN/logs/bridge-hung.log"
+}
+
+# bridge_log_shows NAME TEXT: waits up to 10 s for the bridge's log to say it.
+bridge_log_shows() {
+  local i
+  for i in $(seq 100); do grep -q -- "$2" "$RUN/logs/bridge-$1.log" && return 0; sleep 0.1; done
+  return 1
+}
+
+# The fetch's contract through WinHTTP: conditional requests once a file is
+# taken, one request per refresh, no redirect followed, the 2 MiB cap.
+bridge_upstream() {
+  local dir=$RUN/bridge saved=$BRIDGE_SOURCE fault
+  bridge_check conditional_starts bridge_start conditional --refresh 1 || return
+  bridge_check conditional_304 bridge_log_shows conditional "304 0 B .*: not modified"
+  bridge_ends "$BRIDGE_PID" INT || true
+  bridge_check conditional_validators python3 - "$RUN/logs/bridge-source.log" <<'PY'
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1])]
+later = [l for l in lines[1:] if l["if_none_match"] and l["if_modified_since"]]
+agents = {l["user_agent"] for l in lines}
+print(len(lines), len(later), agents)
+sys.exit(0 if later and all(a.startswith("gridwren-bridge/") for a in agents) else 1)
+PY
+  for fault in redirect large; do
+    python3 "$SRC/tests/wine/bridge_upstream_server.py" "$dir/$fault.port" "$dir/$fault.requests" "$fault" \
+      </dev/null >/dev/null 2>&1 &
+    FEED_PIDS+=($!)
+    bridge_wait_file "$dir/$fault.port" || { report "FAIL bridge_upstream_$fault: its server did not start"; continue; }
+    BRIDGE_SOURCE="http://127.0.0.1:$(cat "$dir/$fault.port")/juyo-d1-j.csv"
+    bridge_start "$fault" || true  # no reading: /healthz says so
+    BRIDGE_SOURCE=$saved
+    case $fault in
+      redirect) bridge_check redirect_not_followed bridge_log_shows redirect "302 0 B .*the source answered HTTP 302" ;;
+      large) bridge_check cap_2_mib bridge_log_shows large "larger than 2 MiB" ;;
+    esac
+    bridge_check "${fault}_one_request" test "$(wc -l <"$dir/$fault.requests")" = 1
+    bridge_ends "$BRIDGE_PID" INT || true
+  done
 }
 
 bridge_exits_with() {  # bridge_exits_with STATUS ARGS...
@@ -187,6 +249,7 @@ bridge_cases() {
   bridge_check source_starts bridge_start_source || return
   bridge_documents
   bridge_login
+  bridge_upstream
   bridge_chain
   bridge_command_line
   source "$SRC/tests/wine/bridge_service.sh"
