@@ -32,7 +32,14 @@ done
 work=$(mktemp -d)
 chmod 755 "$work"  # nginx's workers may run as another user
 pids=()
+windows_pid=
 cleanup() {
+  # The Windows bridge stops on Ctrl-C, which Wine makes of SIGINT; its
+  # prefix's wineserver goes with it.
+  if [ -n "$windows_pid" ]; then
+    kill -INT "$windows_pid" 2>/dev/null && wait "$windows_pid" 2>/dev/null
+    wineserver -k 2>/dev/null || true
+  fi
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
   rm -rf "$work"
 }
@@ -114,7 +121,6 @@ windows_row() {
   wine "$exe" --listen 127.0.0.1:0 --port-file "Z:${work//\//\\}\\windows.port" \
     --source "http://127.0.0.1:$(cat "$work/tokyo.port")/juyo-d1-j.csv" >"$work/windows.log" 2>&1 &
   windows_pid=$!
-  pids+=("$windows_pid")
   wait_file "$work/windows.port" "the Windows bridge"
   url="http://127.0.0.1:$(cat "$work/windows.port")/latest.json"
   for _ in $(seq 100); do curl -sf -o /dev/null "$url" && break; sleep 0.1; done
