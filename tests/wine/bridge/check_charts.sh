@@ -29,16 +29,8 @@ LINUX=${3:+$(realpath "$3")}
 [ -f "$EXE" ] || { echo "$0: $EXE is missing" >&2; exit 2; }
 command -v convert >/dev/null || { echo "$0: needs ImageMagick's convert" >&2; exit 2; }
 
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY DISPLAY
-export WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX=$WORK/prefix
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >"$WORK/wineboot.log" 2>&1 || { echo "$0: wineboot failed, see $WORK/wineboot.log" >&2; exit 2; }
-    wineserver -w
-  fi
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/wine_env.sh"
+wine_env "$WORK"
 
 passed=0
 failed=0

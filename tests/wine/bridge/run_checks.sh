@@ -25,16 +25,8 @@ for f in bridge_portable_tests.exe chart_draw_test.exe; do
 done
 mkdir -p "$WORK"
 
-unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY DISPLAY
-export WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX=$WORK/prefix
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >"$WORK/wineboot.log" 2>&1 || { echo "$0: wineboot failed, see $WORK/wineboot.log" >&2; exit 2; }
-    wineserver -w
-  fi
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/wine_env.sh"
+wine_env "$WORK"
 
 status=0
 if wine "$BIN/bridge_portable_tests.exe" --gtest_brief=1 >"$WORK/unit.log" 2>&1; then
