@@ -1,7 +1,7 @@
 # The setup tests, sourced by tests/wine/installer.sh; each case runs in a
 # fresh prefix (harness.sh) and ends with PASS or FAIL.
 
-CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port gui_japanese gui_other_language"
+CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port area gui_japanese gui_other_language"
 
 # What a plain install leaves, checked by several cases.
 expect_installed() {
@@ -31,6 +31,8 @@ case_install() {
   run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=18080
   expect_eq "$RC" 0 "exit code"
   expect_installed 18080
+  # Tokyo, the bridge's default, is not written out.
+  [[ $(reg_value "$SERVICE" ImagePath) != *--area* ]] || fail "an --area on Tokyo's command line"
   expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.1" "TUServer"
   expect_eq "$(reg_value "$SETTINGS" TUPort)" "REG_DWORD 0x46a0" "TUPort (18080)"
   expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 93" "another setting"
@@ -75,9 +77,9 @@ case_upgrade() {
   reg_set "$SETTINGS" TUServer REG_SZ 127.0.0.2
   dir=$(unix_path "$PROGRAM")
   touch -d 2001-01-01 "$(unix_path "$PLUGINS")/Gridwren.dll" "$dir/gridwren-bridge.exe" "$dir/README.md"
-  # Without /PLUGINDIR: the folder of the install; another /PORT: ignored,
-  # the service keeps its own.
-  run_setup /S /PORT=18081
+  # Without /PLUGINDIR: the folder of the install; another /PORT and an
+  # /AREA: ignored, the service keeps its own.
+  run_setup /S /PORT=18081 /AREA=kansai
   expect_eq "$RC" 0 "exit code of the upgrade"
   for f in "$(unix_path "$PLUGINS")/Gridwren.dll" "$dir/gridwren-bridge.exe" "$dir/README.md"; do
     [ "$(stat -c %Y "$f")" -gt 1000000000 ] || fail "$(basename "$f") was not replaced"
@@ -176,6 +178,26 @@ case_bad_port() {
   expect_eq "$RC" 0 "exit code of /?"
   ! [ -e "$(unix_path "$PROGRAM")" ] || fail "the program folder was made"
   ! [ -e "$C/gw-test" ] || fail "the plug-in folder was made"
+  end_case
+}
+
+# /AREA= gives a new service its area; an area the bridge does not know
+# fails as a bad port does, before anything changes.
+case_area() {
+  begin_case area
+  make_mail_client_folder
+  snapshot "$CASE_DIR/before"
+  run_setup /S "/PLUGINDIR=$PLUGINS" /AREA=osaka
+  expect_eq "$RC" 1 "exit code of /AREA=osaka"
+  snapshot "$CASE_DIR/after"
+  cmp -s "$CASE_DIR/before" "$CASE_DIR/after" ||
+    fail "/AREA=osaka changed something: $(diff "$CASE_DIR/before" "$CASE_DIR/after" | head -n 4 | tr '\n' ' ')"
+  run_setup /S "/PLUGINDIR=$PLUGINS" /AREA=kansai
+  expect_eq "$RC" 0 "exit code of /AREA=kansai"
+  expect_installed 8080
+  local image
+  image=$(reg_value "$SERVICE" ImagePath)
+  [[ $image == *" --area kansai "* ]] || fail "no --area kansai on the service's command line: '$image'"
   end_case
 }
 
