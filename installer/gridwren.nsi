@@ -8,7 +8,8 @@
 ;   DLL BRIDGE README LICENCE   the files it installs
 ;   OUTFILE      the setup program to write
 ;
-; Silent use: /S [/PLUGINDIR=folder] [/PORT=n] [/NOBRIDGE] [/D=program folder]
+; Silent use: /S [/PLUGINDIR=folder] [/PORT=n] [/AREA=name] [/NOBRIDGE]
+;   [/D=program folder]
 ; Exit codes: 0 done, 1 failed, 2 cancelled or the mail client still running.
 
 Unicode true
@@ -77,6 +78,7 @@ Var Failed
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE PluginDirLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
+Page custom AreaPageCreate AreaPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT "$(FinishText)"
 !insertmacro MUI_PAGE_FINISH
@@ -157,6 +159,8 @@ SectionEnd
   !insertmacro MUI_DESCRIPTION_TEXT ${SecBridge} "$(SecBridgeDesc)"
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
+!include "area.nsh"
+
 Function .onInit
   Call ChooseLanguage
   StrCpy $Failed 0
@@ -191,6 +195,7 @@ Function .onInit
     ${EndIf}
     StrCpy $Port $R2
   ${EndIf}
+  Call ReadAreaOption
   ClearErrors
   ${GetOptions} $R0 "/NOBRIDGE" $R1
   ${IfNot} ${Errors}
@@ -225,8 +230,9 @@ Function CheckPluginDir
 FunctionEnd
 
 Function InstallService
-  DetailPrint "gridwren-bridge.exe --install-service --listen 127.0.0.1:$Port"
-  nsExec::ExecToLog '"$INSTDIR\gridwren-bridge.exe" --install-service --listen 127.0.0.1:$Port'
+  Call AreaArguments
+  DetailPrint "gridwren-bridge.exe --install-service$R7 --listen 127.0.0.1:$Port"
+  nsExec::ExecToLog '"$INSTDIR\gridwren-bridge.exe" --install-service$R7 --listen 127.0.0.1:$Port'
   Pop $R8
   ${If} $R8 != 0
     DetailPrint "$(ServiceNotInstalled) ($R8)"

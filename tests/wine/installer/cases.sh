@@ -1,7 +1,7 @@
 # The setup tests, sourced by tests/wine/installer.sh; each case runs in a
 # fresh prefix (harness.sh) and ends with PASS or FAIL.
 
-CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port gui_japanese gui_other_language"
+CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port area gui_japanese gui_other_language"
 
 # What a plain install leaves, checked by several cases.
 expect_installed() {
@@ -31,6 +31,8 @@ case_install() {
   run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=18080
   expect_eq "$RC" 0 "exit code"
   expect_installed 18080
+  # Tokyo, the bridge's default, is not written out.
+  [[ $(reg_value "$SERVICE" ImagePath) != *--area* ]] || fail "an --area on Tokyo's command line"
   expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.1" "TUServer"
   expect_eq "$(reg_value "$SETTINGS" TUPort)" "REG_DWORD 0x46a0" "TUPort (18080)"
   expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 93" "another setting"
@@ -75,9 +77,9 @@ case_upgrade() {
   reg_set "$SETTINGS" TUServer REG_SZ 127.0.0.2
   dir=$(unix_path "$PROGRAM")
   touch -d 2001-01-01 "$(unix_path "$PLUGINS")/Gridwren.dll" "$dir/gridwren-bridge.exe" "$dir/README.md"
-  # Without /PLUGINDIR: the folder of the install; another /PORT: ignored,
-  # the service keeps its own.
-  run_setup /S /PORT=18081
+  # Without /PLUGINDIR: the folder of the install; another /PORT and an
+  # /AREA: ignored, the service keeps its own.
+  run_setup /S /PORT=18081 /AREA=kansai
   expect_eq "$RC" 0 "exit code of the upgrade"
   for f in "$(unix_path "$PLUGINS")/Gridwren.dll" "$dir/gridwren-bridge.exe" "$dir/README.md"; do
     [ "$(stat -c %Y "$f")" -gt 1000000000 ] || fail "$(basename "$f") was not replaced"
@@ -179,6 +181,26 @@ case_bad_port() {
   end_case
 }
 
+# /AREA= gives a new service its area; an area the bridge does not know
+# fails as a bad port does, before anything changes.
+case_area() {
+  begin_case area
+  make_mail_client_folder
+  snapshot "$CASE_DIR/before"
+  run_setup /S "/PLUGINDIR=$PLUGINS" /AREA=osaka
+  expect_eq "$RC" 1 "exit code of /AREA=osaka"
+  snapshot "$CASE_DIR/after"
+  cmp -s "$CASE_DIR/before" "$CASE_DIR/after" ||
+    fail "/AREA=osaka changed something: $(diff "$CASE_DIR/before" "$CASE_DIR/after" | head -n 4 | tr '\n' ' ')"
+  run_setup /S "/PLUGINDIR=$PLUGINS" /AREA=kansai
+  expect_eq "$RC" 0 "exit code of /AREA=kansai"
+  expect_installed 8080
+  local image
+  image=$(reg_value "$SERVICE" ImagePath)
+  [[ $image == *" --area kansai "* ]] || fail "no --area kansai on the service's command line: '$image'"
+  end_case
+}
+
 # Setup with its pages, in the background; its exit code lands in gui.rc.
 start_gui() {
   rm -f "$CASE_DIR/gui.rc"
@@ -206,7 +228,8 @@ cancel_gui() {
 }
 
 # A Japanese Windows: the pages in Japanese. The first page is saved as a
-# picture (to GWI_SCREENSHOT when set), then cancelled.
+# picture (to GWI_SCREENSHOT when set), then cancelled; a second run goes
+# through every page and chooses 関西 on the area page.
 case_gui_japanese() {
   begin_case gui_japanese
   local out=${GWI_SCREENSHOT:-$CASE_DIR/first-page.png} geometry title="Gridwren セットアップ"
@@ -218,7 +241,37 @@ case_gui_japanese() {
     import -window root -crop "$geometry" +repage "$out" || fail "import failed"
     cancel_gui "^$title\$"
   fi
+  install_gui_kansai "^$title\$"
   end_case
+}
+
+# Through every page with the keyboard, at its defaults but for the area
+# page, where three steps down the list from 東京 is 関西: the service
+# then reads Kansai. Each page gets a second to appear before its key.
+install_gui_kansai() {
+  local mail_client="$C/Program Files/RimArts/B2" key
+  mkdir -p "$mail_client"
+  cp "$HOLDER" "$mail_client/B2.exe"
+  start_gui
+  wait_window "$1" || return 0
+  # Welcome, licence, plug-in folder, components; the area; the last page.
+  for key in Return Return Return Return Down Down Down Return; do
+    sleep 1
+    xdotool windowfocus --sync "$WINDOW" key "$key" 2>/dev/null || fail "cannot press $key"
+  done
+  # The last page once the installation is done; until then Enter finds
+  # its button disabled.
+  local i
+  for i in $(seq 60); do
+    [ -e "$CASE_DIR/gui.rc" ] && break
+    xdotool windowfocus --sync "$WINDOW" key Return 2>/dev/null || true
+    sleep 1
+  done
+  wait "$GUI_PID" || true
+  expect_eq "$(cat "$CASE_DIR/gui.rc" 2>/dev/null)" 0 "exit code of the install through the pages"
+  local image
+  image=$(reg_value "$SERVICE" ImagePath)
+  [[ $image == *" --area kansai "* ]] || fail "the area page's 関西 is not on the service's command line: '$image'"
 }
 
 # Any other Windows (German): English, not the first language of the list.

@@ -121,15 +121,16 @@ make_mail_client_folder() {
   cp "$HOLDER" "$C/gw-test/B2/B2.exe"
 }
 
-# Everything setup may touch, for "nothing changed" comparisons.
+# Everything setup may touch, for "nothing changed" comparisons; a key or
+# the service that is not there yet is just absent from it.
 snapshot() {
   {
     { find "$C/gw-test" "$C/gw-program" "$C/Program Files/Gridwren" -printf '%p %s %T@\n' 2>/dev/null || true; } | sort
     local key
     for key in 'HKLM\Software\Gridwren' "$UNINSTALL" "$SERVICE" "$SETTINGS"; do
-      wine reg query "$key" /s </dev/null 2>/dev/null | tr -d '\r'
+      wine reg query "$key" /s </dev/null 2>/dev/null | tr -d '\r' || true
     done
-    service_state
+    service_state || true
   } >"$1"
 }
 
