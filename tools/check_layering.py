@@ -24,8 +24,8 @@ FLOORS = [
 # use any of them; they may use the plug-in's portable floors, never the
 # stand-in host.
 BRIDGE_FLOORS = [
-    ["bridge/log", "bridge/reading"],
-    ["bridge/charts"],
+    ["bridge/reading"],
+    ["bridge/log", "bridge/charts"],
     ["bridge/cache"],
     ["bridge/upstream", "bridge/serving"],
 ]
