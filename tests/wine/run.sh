@@ -112,21 +112,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-# Xvfb picks a free display itself and reports it once it accepts clients.
-start_display() {
-  local number_file=$WORK/xvfb.display
-  : >"$number_file"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$WORK/xvfb.log" 2>&1 &
-  XVFB_PID=$!
-  local i
-  for i in $(seq 100); do
-    [ -s "$number_file" ] && break
-    kill -0 "$XVFB_PID" 2>/dev/null || die "Xvfb did not start: $(tail -3 "$WORK/xvfb.log")"
-    sleep 0.1
-  done
-  [ -s "$number_file" ] || die "Xvfb did not report a display"
-  export DISPLAY=":$(head -n1 "$number_file")"
-}
+source "$SRC/tests/wine/display.sh"
 
 # One prefix made with wineboot per build folder; each run copies it.
 make_template() {
