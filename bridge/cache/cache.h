@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bridge/cache/source_status.h"
 #include "bridge/reading/figures.h"
 
 namespace gw::bridge {
@@ -44,8 +45,14 @@ class Cache {
   // the pointer and touch the shared one only when a new reading came.
   uint64_t Generation() const { return generation_.load(std::memory_order_acquire); }
 
+  // The source's last outcome, replaced whole after every fetch; null
+  // before the first.
+  std::shared_ptr<const SourceStatus> Status() const { return std::atomic_load(&status_); }
+  void PublishStatus(std::shared_ptr<const SourceStatus> status) { std::atomic_store(&status_, std::move(status)); }
+
  private:
   std::shared_ptr<const Snapshot> current_;
+  std::shared_ptr<const SourceStatus> status_;
   std::atomic<uint64_t> generation_{0};
 };
 

@@ -26,6 +26,7 @@ struct DayFigures {
   int32_t day = 0;
   int32_t peakCapacity = 0;    // ピーク時供給力 of the day
   int32_t forecastPeak = 0;    // 予想最大電力 of the day
+  int32_t forecastPeakHour = -1;  // the start of its 時間帯 (18 for 18:00～19:00); -1 where not given
   std::string updated;         // the stamp line as ISO 8601 in Japan time,
                                // e.g. "2026-12-07T14:55:00+09:00"
   std::array<HourFigures, 24> hours{};

@@ -56,6 +56,7 @@ TEST(OperatorFile, DayFiguresAreTodaysNeverTomorrows) {
   const auto& day = file->day;
   EXPECT_EQ(day.peakCapacity, 5100) << "tomorrow's block says 5433";
   EXPECT_EQ(day.forecastPeak, 4600) << "tomorrow's block says 4822";
+  EXPECT_EQ(day.forecastPeakHour, 18) << "today's 時間帯, 18:00～19:00";
   EXPECT_EQ((std::array<int, 3>{day.year, day.month, day.day}), (std::array<int, 3>{2026, 12, 7}));
   for (int h = 0; h < 24; ++h) {
     EXPECT_EQ(day.hours[h].actual, h < 15 ? OperatorCsv::Actual(h) : 0) << h;
@@ -73,6 +74,7 @@ TEST(OperatorFile, TomorrowsBlocksAreNotTakenWhenTodaysAreMissing) {
   ASSERT_TRUE(file.has_value());
   EXPECT_EQ(file->day.peakCapacity, 0);
   EXPECT_EQ(file->day.forecastPeak, 0);
+  EXPECT_EQ(file->day.forecastPeakHour, -1);
   // Without a supply column the fallback must not reach tomorrow's 5433.
   csv.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)"};
   EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("ピーク時供給力"));

@@ -1,0 +1,37 @@
+#include "bridge/cache/source_status.h"
+
+#include "bridge/cache/cache.h"
+
+namespace gw::bridge {
+
+const char* SourceStateName(SourceState state) {
+  switch (state) {
+    case SourceState::kStarting: return "starting";
+    case SourceState::kFresh: return "fresh";
+    case SourceState::kAwaitingNewDay: return "awaiting_new_day";
+    case SourceState::kUpstreamFailed: return "upstream_failed";
+    case SourceState::kFileRefused: return "file_refused";
+    case SourceState::kStale: return "stale";
+  }
+  return "starting";
+}
+
+namespace {
+
+bool ReadingFresh(const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
+  return snapshot != nullptr && now - snapshot->readingTime <= maxAgeSeconds;
+}
+
+}  // namespace
+
+SourceState ShownState(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
+  if (status.state == SourceState::kFresh && !ReadingFresh(snapshot, now, maxAgeSeconds)) return SourceState::kStale;
+  return status.state;
+}
+
+bool Degraded(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
+  const bool failed = status.state == SourceState::kUpstreamFailed || status.state == SourceState::kFileRefused;
+  return failed && ReadingFresh(snapshot, now, maxAgeSeconds);
+}
+
+}  // namespace gw::bridge

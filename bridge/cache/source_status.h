@@ -1,0 +1,49 @@
+// What an area's source did at its last fetch, and since when. The reason
+// is decided once, where it happens (the reader, the limits, the poller),
+// and kept here; the log line, every document's error body, /healthz,
+// /areas.json, /metrics and the status page only show it, in the same
+// words. A user whose operator moved or changed its file is then told so
+// everywhere, not left believing they are watched over.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace gw::bridge {
+
+struct Snapshot;
+
+enum class SourceState {
+  kStarting,        // no fetch has ended yet
+  kFresh,           // the last fetch brought or confirmed a reading younger than --max-age
+  kAwaitingNewDay,  // just after midnight, the new day's file has no actual yet
+  kUpstreamFailed,  // the operator answered with an error status, or not at all
+  kFileRefused,     // the file came but the reader or the limits refused it
+  kStale,           // the fetch was sound but the held reading is older than --max-age
+};
+constexpr size_t kSourceStateCount = 6;
+
+// The state's name as /areas.json and /metrics give it: "starting",
+// "fresh", "awaiting_new_day", "upstream_failed", "file_refused", "stale".
+const char* SourceStateName(SourceState state);
+
+struct SourceStatus {
+  SourceState state = SourceState::kStarting;  // the last fetch's outcome
+  std::string outcome;     // that outcome in the log line's words
+  int64_t since = -1;      // when `state` began: the first fetch that ended so (Unix seconds)
+  int64_t lastFetch = -1;  // when the last fetch ended; -1 before the first
+  int64_t lastFresh = -1;  // when a fetch last ended in kFresh; -1 never
+  std::string source;      // the address fetched as shown: scheme, host and path, never a login or query
+};
+
+// The state shown at `now`: the last fetch's, except that a held reading
+// that has grown older than --max-age since makes a fresh area stale.
+SourceState ShownState(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
+
+// A reading younger than --max-age is still served, but the last fetch
+// failed or was refused: the area is "degraded".
+bool Degraded(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
+
+}  // namespace gw::bridge
