@@ -166,9 +166,9 @@ Function TakeOption
   ${EndIf}
 FunctionEnd
 
-; The refusal: in a message box, or for a silent setup on its standard
-; error stream when whoever ran it kept that (a script redirecting it); then
-; the exit code of a failure.
+; The refusal: in a message box (none when silent), and on the standard
+; error stream when whoever ran setup gave it one (a script redirecting
+; it); then the exit code of a failure.
 Function RefuseOptions
   MessageBox MB_OK|MB_ICONSTOP "$OptionError" /SD IDOK
   System::Call 'kernel32::GetStdHandle(i -12) i .R2'
