@@ -4,12 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <thread>
 
+#include "bridge/command_line.h"
 #include "bridge/log/event_log.h"
 #include "bridge/options.h"
 #include "bridge/bridge_parts.h"
@@ -29,17 +31,20 @@ constexpr auto kLogGrace = std::chrono::milliseconds(500);
 
 // One line per listener, in the order of --listen. Written whole under
 // another name first, so that a script waiting for the file never reads
-// half a number.
+// half a number. The name is UTF-8, as every option is: u8path gives Windows
+// its UTF-16 form.
 void WritePortFile(const std::string& path, const std::vector<uint16_t>& ports) {
-  const std::string partial = path + ".partial";
+  const std::filesystem::path file = std::filesystem::u8path(path);
+  std::filesystem::path partial = file;
+  partial += ".partial";
   {
     std::ofstream out(partial, std::ios::trunc | std::ios::binary);  // "\n" on every platform
     for (uint16_t port : ports) out << port << "\n";
     if (!out.flush()) throw std::runtime_error("cannot write the port file " + path + ": " + std::strerror(errno));
   }
-  if (std::rename(partial.c_str(), path.c_str()) != 0) {
-    throw std::runtime_error("cannot write the port file " + path + ": " + std::strerror(errno));
-  }
+  std::error_code error;
+  std::filesystem::rename(partial, file, error);
+  if (error) throw std::runtime_error("cannot write the port file " + path + ": " + error.message());
 }
 
 // Two to four threads serve: enough to keep the cores busy with requests
@@ -89,7 +94,7 @@ std::vector<std::string> ServeArgs(std::vector<std::string> args) {
 
 int main(int argc, char** argv) {
   using namespace gw::bridge;
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = CommandLineArguments(argc, argv);
   Options options;
   std::string error;
   if (!ParseOptions(args, &options, &error)) {

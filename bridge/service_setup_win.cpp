@@ -60,13 +60,6 @@ std::wstring Quoted(const std::wstring& arg) {
   return out + L"\"";
 }
 
-std::wstring FromAnsi(const std::string& text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-
 // The service starts in the system folder: the files it is given are made
 // absolute here, from the folder the install was run in.
 std::wstring Absolute(const std::wstring& path) {
@@ -90,13 +83,13 @@ std::wstring ServiceCommandLine(const std::vector<std::string>& serveArgs) {
   std::wstring line = Quoted(ProgramPath()) + L" " + Widen(kRunAsServiceFlag);
   for (size_t i = 0; i < serveArgs.size(); ++i) {
     std::string option = serveArgs[i].substr(0, serveArgs[i].find('='));
-    std::wstring value = FromAnsi(serveArgs[i]);
+    std::wstring value = Widen(serveArgs[i]);
     if (option != serveArgs[i]) {
       std::wstring inlineValue = value.substr(value.find(L'=') + 1);
       if (NamesFile(option, inlineValue)) value = Widen(option) + L"=" + Absolute(inlineValue);
-    } else if (i + 1 < serveArgs.size() && NamesFile(option, FromAnsi(serveArgs[i + 1]))) {
+    } else if (i + 1 < serveArgs.size() && NamesFile(option, Widen(serveArgs[i + 1]))) {
       line += L" " + value;
-      value = Absolute(FromAnsi(serveArgs[++i]));
+      value = Absolute(Widen(serveArgs[++i]));
     }
     line += L" " + Quoted(value);
   }
@@ -143,9 +136,11 @@ int InstallService(const std::vector<std::string>& serveArgs) {
   DWORD error = 0;
   if (!AddEventSource(ProgramPath(), &error)) return Fail("registering the Event Log source", error);
   const std::wstring folder = LogFolder();
-  std::printf("installed the service GridwrenBridge (\"Gridwren bridge\"), starting with Windows as %ls:\n  %ls\n"
-              "start it now with: net start GridwrenBridge\nits log: %ls\\bridge.log\n",
-              kAccount, line.c_str(), folder.c_str());
+  // In UTF-8, as the log is: the C runtime's %ls would stop at the first
+  // character the ANSI code page lacks, cutting the command line short.
+  std::printf("installed the service GridwrenBridge (\"Gridwren bridge\"), starting with Windows as %s:\n  %s\n"
+              "start it now with: net start GridwrenBridge\nits log: %s\\bridge.log\n",
+              Narrow(kAccount).c_str(), Narrow(line).c_str(), Narrow(folder).c_str());
   return kExitOk;
 }
 
@@ -185,7 +180,7 @@ int UninstallService() {
   if (!DeleteService(service.h)) return Fail("removing the service", GetLastError());
   DWORD error = 0;
   RemoveEventSource(&error);
-  std::printf("removed the service GridwrenBridge; its log stays in %ls\n", LogFolder().c_str());
+  std::printf("removed the service GridwrenBridge; its log stays in %s\n", Narrow(LogFolder()).c_str());
   return kExitOk;
 }
 

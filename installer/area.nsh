@@ -1,4 +1,4 @@
-; The grid area a new bridge service reads: /AREA=NAME when silent, a page
+; The grid area a new bridge service reads: /AREA=NAME (options.nsh), a page
 ; with a drop-down list of the ten areas otherwise. Tokyo, the bridge's own
 ; default, adds nothing to the service's command line, so that an install
 ; that chooses no area registers the same command line as before. An
@@ -51,23 +51,11 @@ Var AreaList
   ${EndIf}
 !macroend
 
-; /AREA= among the parameters in $R0: an area that the bridge does not know
-; ends setup, with the exit code of a failure, before anything is written.
-Function ReadAreaOption
-  StrCpy $Area ${DEFAULT_AREA}
-  ClearErrors
-  ${GetOptions} $R0 "/AREA=" $R1
-  ${If} ${Errors}
-    Return
-  ${EndIf}
+; $R2 becomes the bridge's name of the area that $R1 names (the value of
+; /AREA=), or empty when it names none.
+Function MatchArea
   StrCpy $R2 ""
   !insertmacro GW_FOR_EACH_AREA GW_MATCH_AREA
-  ${If} $R2 == ""
-    MessageBox MB_OK|MB_ICONSTOP "$(BadArea)" /SD IDOK
-    SetErrorLevel ${EXIT_FAILED}
-    Quit
-  ${EndIf}
-  StrCpy $Area $R2
 FunctionEnd
 
 ; The page, only when a new service is to be registered.

@@ -23,7 +23,7 @@ Unicode true
 !include Sections.nsh
 
 !define PRODUCT "Gridwren"
-!define PUBLISHER "Quorrin"
+!define PUBLISHER "The Gridwren authors"
 !define REG_KEY "Software\Gridwren"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Gridwren"
 !define SETTINGS_KEY "Software\RimArts\B2\Settings"
@@ -50,7 +50,7 @@ VIProductVersion "${VERSION_QUAD}"
 VIFileVersion "${VERSION_QUAD}"
 VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
-VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}"
 VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} Setup"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
@@ -160,6 +160,7 @@ SectionEnd
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 !include "area.nsh"
+!include "options.nsh"
 
 Function .onInit
   Call ChooseLanguage
@@ -169,38 +170,8 @@ Function .onInit
     StrCpy $PluginDir "$PROGRAMFILES32\RimArts\B2\PlugIns"
   ${EndIf}
   StrCpy $Port ${DEFAULT_PORT}
-  ${GetParameters} $R0
-  ClearErrors
-  ${GetOptions} $R0 "/?" $R1
-  ${IfNot} ${Errors}
-    MessageBox MB_OK|MB_ICONINFORMATION "$(Usage)" /SD IDOK
-    SetErrorLevel 0
-    Quit
-  ${EndIf}
-  ClearErrors
-  ${GetOptions} $R0 "/PLUGINDIR=" $R1
-  ${IfNot} ${Errors}
-    StrCpy $PluginDir $R1
-  ${EndIf}
-  ClearErrors
-  ${GetOptions} $R0 "/PORT=" $R1
-  ${IfNot} ${Errors}
-    IntOp $R2 $R1 + 0
-    ${If} "$R2" != "$R1"
-    ${OrIf} $R2 < 1
-    ${OrIf} $R2 > 65535
-      MessageBox MB_OK|MB_ICONSTOP "$(BadPort)" /SD IDOK
-      SetErrorLevel ${EXIT_FAILED}
-      Quit
-    ${EndIf}
-    StrCpy $Port $R2
-  ${EndIf}
-  Call ReadAreaOption
-  ClearErrors
-  ${GetOptions} $R0 "/NOBRIDGE" $R1
-  ${IfNot} ${Errors}
-    !insertmacro UnselectSection ${SecBridge}
-  ${EndIf}
+  StrCpy $Area ${DEFAULT_AREA}
+  Call ReadOptions
 FunctionEnd
 
 Function OnCancel

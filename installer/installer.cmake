@@ -24,11 +24,11 @@ add_custom_command(OUTPUT ${GW_SETUP}
     -DDLL=$<TARGET_FILE:gridwren>
     -DBRIDGE=${GW_BRIDGE_EXE}
     -DREADME=${PROJECT_SOURCE_DIR}/README.md
-    -DLICENCE=${GW_INSTALLER_DIR}/licence.txt
+    -DLICENCE=${PROJECT_SOURCE_DIR}/LICENSE
     -DOUTFILE=${GW_SETUP}
     ${GW_INSTALLER_DIR}/gridwren.nsi
   DEPENDS gridwren gridwren_bridge_win ${GW_BRIDGE_EXE} ${GW_INSTALLER_SCRIPTS} ${PROJECT_SOURCE_DIR}/README.md
-          ${GW_INSTALLER_DIR}/licence.txt
+          ${PROJECT_SOURCE_DIR}/LICENSE
   WORKING_DIRECTORY ${GW_INSTALLER_DIR}
   COMMENT "Building the setup program Gridwren-Setup-${PROJECT_VERSION}.exe"
   VERBATIM)

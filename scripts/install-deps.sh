@@ -12,7 +12,7 @@ native=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsql
         libgtest-dev libgmock-dev libbenchmark-dev python3 curl time
         libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core)
 windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
-         fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2 nsis xdotool x11-utils)
+         fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2 nsis xdotool x11-utils libz-mingw-w64-dev)
 # The bridge's benchmark runs nginx itself, in the foreground; the package's
 # own service is not wanted and is not started by this script's installs.
 bench=(wrk nginx-light)

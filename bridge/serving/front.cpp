@@ -395,7 +395,7 @@ uint16_t Front::Listen() {
   if (!ec) SetListeningOptions(a, ec);
   if (!ec) a.bind(endpoint, ec);
   if (!ec) a.listen(net::socket_base::max_listen_connections, ec);
-  if (ec) throw std::runtime_error("cannot listen on " + where + ": " + ec.message());
+  if (ec) throw std::runtime_error("cannot listen on " + where + ": " + ListenErrorText(ec));
   return a.local_endpoint().port();
 }
 

@@ -6,4 +6,6 @@ void SetListeningOptions(boost::asio::ip::tcp::acceptor& acceptor, boost::system
   acceptor.set_option(boost::asio::socket_base::reuse_address(true), ec);
 }
 
+std::string ListenErrorText(const boost::system::error_code& ec) { return ec.message(); }
+
 }  // namespace gw::bridge

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "base/codepage.h"
@@ -65,7 +66,8 @@ bool ConstantTimeEqual(std::string_view a, std::string_view b) {
 }
 
 bool ReadPasswordFile(const std::string& path, std::string* password, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
+  // UTF-8, as every option is: u8path gives Windows its UTF-16 form.
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
   if (!in) {
     *error = "cannot read the password file " + path + ": " + std::strerror(errno);
     return false;

@@ -16,12 +16,14 @@ struct ExchangeResult {
   const char* endedBy = nullptr;  // set when ended from outside: why
   bool tooLarge = false;        // the body passed the 2 MiB cap
   long status = 0;
-  std::string body, etag, lastModified;  // of a 200 answer
+  std::string body, etag, lastModified;  // of a 200 answer, the body decoded
 };
 
 // Sends `request` (a handle of an asynchronous session, owned and closed
-// here) and reads its answer, body capped at 2 MiB. Ends it when `aborted`
-// becomes true (within about 200 ms) or when `total` has passed.
+// here) and reads its answer, body capped at 2 MiB. A body sent gzip- or
+// deflate-encoded, which the request offers to take, is decoded, and the cap
+// holds for what it decodes to. Ends it when `aborted` becomes true (within
+// about 200 ms) or when `total` has passed.
 ExchangeResult RunExchange(void* request, const std::atomic<bool>& aborted, std::chrono::seconds total);
 
 }  // namespace gw::bridge

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "bridge/reading/operator_file.h"
+#include "bridge/upstream/content_coding_win.h"
 #include "bridge/upstream/winhttp_support.h"
 
 namespace gw::bridge {
@@ -18,6 +19,8 @@ constexpr DWORD kAbortCheckMs = 200;
 // only when that wait times out (so under Wine). The fetch then goes on
 // without it, and the callback frees the exchange's state when it comes.
 constexpr DWORD kClosingWaitMs = 1000;
+// The codings DecodeContent takes, offered as libcurl offers its own.
+constexpr wchar_t kAcceptEncoding[] = L"Accept-Encoding: gzip, deflate";
 
 // Shared with WinHTTP's callbacks, which run on its own threads until the
 // handle's HANDLE_CLOSING: only then does the fetching thread read it.
@@ -25,6 +28,7 @@ struct Exchange {
   HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   ExchangeResult result;
+  std::string coding;  // the answer's Content-Encoding
   char buffer[16384];
   // Set by whichever comes second of HANDLE_CLOSING and the fetch giving
   // up its wait for it: that one frees the state.
@@ -71,6 +75,7 @@ void OnHeaders(HINTERNET request, Exchange* x) {
   }
   r.etag = HeaderOf(request, WINHTTP_QUERY_ETAG);
   r.lastModified = HeaderOf(request, WINHTTP_QUERY_LAST_MODIFIED);
+  x->coding = HeaderOf(request, WINHTTP_QUERY_CONTENT_ENCODING);
   ReadNext(request, x);
 }
 
@@ -110,6 +115,19 @@ void CALLBACK OnStatus(HINTERNET request, DWORD_PTR context, DWORD status, void*
   }
 }
 
+// A whole 200 answer's body as the file it encodes.
+void Decode(const std::string& coding, ExchangeResult* r) {
+  if (!r->answered || r->status != 200 || r->tooLarge) return;
+  switch (DecodeContent(coding, kMaxOperatorFileBytes, &r->body)) {
+    case ContentDecoding::kDone: break;
+    case ContentDecoding::kTooLarge: r->tooLarge = true; break;
+    case ContentDecoding::kCorrupt: r->endedBy = "the file's gzip or deflate encoding is damaged"; break;
+    case ContentDecoding::kUnknownCoding:
+      r->endedBy = "the file came in a Content-Encoding other than gzip or deflate";
+      break;
+  }
+}
+
 // Waits for the exchange to end by itself, or says why it was ended.
 const char* Await(Exchange* x, const std::atomic<bool>& aborted, std::chrono::seconds total) {
   const auto deadline = std::chrono::steady_clock::now() + total;
@@ -130,7 +148,7 @@ ExchangeResult RunExchange(void* handle, const std::atomic<bool>& aborted, std::
   WinHttpSetStatusCallback(request, OnStatus,
                            WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES, 0);
   const char* endedBy = nullptr;
-  if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, context)) {
+  if (!WinHttpSendRequest(request, kAcceptEncoding, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0, 0, context)) {
     Fail(x, GetLastError());
   } else {
     endedBy = Await(x, aborted, total);
@@ -143,8 +161,13 @@ ExchangeResult RunExchange(void* handle, const std::atomic<bool>& aborted, std::
   }
   WaitForSingleObject(x->closed, INFINITE);  // set at once after the exchange in the callback
   ExchangeResult result = std::move(x->result);
+  const std::string coding = std::move(x->coding);
   delete x;
-  if (endedBy != nullptr) result.endedBy = endedBy;
+  if (endedBy != nullptr) {
+    result.endedBy = endedBy;
+  } else {
+    Decode(coding, &result);
+  }
   return result;
 }
 

@@ -10,6 +10,9 @@
 BRIDGE_FORECAST_PEAK=6900
 BRIDGE_PEAK_SUPPLY=5100
 BRIDGE_PIDS=()
+# A folder name that neither the Japanese ANSI code page (932) nor the
+# Western one (1252) holds whole.
+BRIDGE_FOLDER="Jörg 電力"
 
 bridge_win_path() { echo "Z:${1//\//\\}"; }
 
@@ -107,6 +110,10 @@ sys.exit(1 if bad else 0)
 PY
 }
 
+bridge_serves_reading() {  # bridge_serves_reading OUT: /latest.json has the file's figures
+  test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$1")" = 200 && bridge_json_matches "$1"
+}
+
 bridge_documents() {
   local dir=$RUN/bridge hours
   bridge_check console_starts bridge_start console || return
@@ -157,7 +164,8 @@ bridge_log_shows() {
 }
 
 # The fetch's contract through WinHTTP: conditional requests once a file is
-# taken, one request per refresh, no redirect followed, the 2 MiB cap.
+# taken, one request per refresh, no redirect followed, the 2 MiB cap, and a
+# gzip-encoded file decoded as libcurl decodes it on Linux.
 bridge_upstream() {
   local dir=$RUN/bridge saved=$BRIDGE_SOURCE fault
   bridge_check conditional_starts bridge_start conditional --refresh 1 || return
@@ -171,9 +179,9 @@ agents = {l["user_agent"] for l in lines}
 print(len(lines), len(later), agents)
 sys.exit(0 if later and all(a.startswith("gridwren-bridge/") for a in agents) else 1)
 PY
-  for fault in redirect large; do
+  for fault in redirect large gzip; do
     python3 "$SRC/tests/wine/bridge_upstream_server.py" "$dir/$fault.port" "$dir/$fault.requests" "$fault" \
-      </dev/null >/dev/null 2>&1 &
+      $([ "$fault" = gzip ] && echo "$dir/juyo-d1-j.csv") </dev/null >/dev/null 2>&1 &
     FEED_PIDS+=($!)
     bridge_wait_file "$dir/$fault.port" || { report "FAIL bridge_upstream_$fault: its server did not start"; continue; }
     BRIDGE_SOURCE="http://127.0.0.1:$(cat "$dir/$fault.port")/juyo-d1-j.csv"
@@ -182,6 +190,7 @@ PY
     case $fault in
       redirect) bridge_check redirect_not_followed bridge_log_shows redirect "302 0 B .*the source answered HTTP 302" ;;
       large) bridge_check cap_2_mib bridge_log_shows large "larger than 2 MiB" ;;
+      gzip) bridge_check gzip_decoded bridge_serves_reading "$dir/gzip.json" ;;
     esac
     bridge_check "${fault}_one_request" test "$(wc -l <"$dir/$fault.requests")" = 1
     bridge_ends "$BRIDGE_PID" INT || true
@@ -195,11 +204,14 @@ bridge_exits_with() {  # bridge_exits_with STATUS ARGS...
   [ "$rc" = "$want" ] || { echo "exit $rc, not $want: $*"; return 1; }
 }
 
+# The password file sits in a folder whose name the Japanese ANSI code page
+# cannot hold ("ö"): the bridge reads its command line as UTF-16.
 bridge_login() {
   local dir=$RUN/bridge
-  printf 'pa:ss 電力\n' >"$dir/password"
-  bridge_check login_starts bridge_start login --user office --password-file "$(bridge_win_path "$dir/password")" ||
-    return
+  mkdir -p "$dir/$BRIDGE_FOLDER"
+  printf 'pa:ss 電力\n' >"$dir/$BRIDGE_FOLDER/password"
+  bridge_check login_starts bridge_start login --user office \
+    --password-file "$(bridge_win_path "$dir/$BRIDGE_FOLDER/password")" || return
   bridge_check login_407_without test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/l1")" = 407
   bridge_check login_200_with test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/l2" \
     --proxy-user 'office:pa:ss 電力')" = 200

@@ -32,8 +32,11 @@ bridge_service_state() {
   return 1
 }
 
-bridge_install() {  # bridge_install OPTIONS...: the service with these options
-  wine "$RUN/bin/gridwren-bridge.exe" --install-service "$@" </dev/null >>"$RUN/logs/bridge-service.log" 2>&1
+# bridge_install OPTIONS...: the service with these options, registered
+# from a Windows whose ANSI code page is not Japanese (1252).
+bridge_install() {
+  LC_ALL=C.UTF-8 wine "$RUN/bin/gridwren-bridge.exe" --install-service "$@" </dev/null \
+    >>"$RUN/logs/bridge-service.log" 2>&1
 }
 
 bridge_uninstall() {
@@ -52,7 +55,7 @@ bridge_service_registered() {
 }
 
 bridge_service_serves() {
-  local port_file=$RUN/bridge/service.port
+  local port_file=$RUN/bridge/$BRIDGE_FOLDER/service.port
   bridge_wait_file "$port_file" 200 || return 1
   BRIDGE_PORT=$(cat "$port_file")
   bridge_healthy "$BRIDGE_PORT" &&
@@ -75,7 +78,9 @@ bridge_start_fails() {
 }
 
 bridge_service_cases() {
-  local port_file=$RUN/bridge/service.port busy
+  # The port file's folder: the service is registered with its name as given.
+  local port_file=$RUN/bridge/$BRIDGE_FOLDER/service.port busy
+  mkdir -p "$RUN/bridge/$BRIDGE_FOLDER"
   bridge_keep_prefix_alive
   bridge_check service_install bridge_install --listen 127.0.0.1:0 --port-file "$(bridge_win_path "$port_file")" \
     --source "$BRIDGE_SOURCE" --refresh 60
@@ -93,7 +98,7 @@ bridge_service_cases() {
   busy=${busy%%/*}
   bridge_check service_uninstall_to_change bridge_uninstall
   bridge_check service_reinstall bridge_install --listen "127.0.0.1:$busy" --source "$BRIDGE_SOURCE"
-  bridge_check service_port_in_use_fails bridge_start_fails 1 "cannot listen on 127.0.0.1:$busy"
+  bridge_check service_port_in_use_fails bridge_start_fails 1 "cannot listen on 127.0.0.1:$busy: Address already in use"
   # A command line the service cannot use, as a hand-made registration has
   # it (Wine's sc has no config: the service is made anew).
   bridge_check service_bad_option_create bash -c "$(declare -f bridge_uninstall); RUN='$RUN' bridge_uninstall &&

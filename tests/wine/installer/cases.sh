@@ -1,7 +1,8 @@
 # The setup tests, sourced by tests/wine/installer.sh; each case runs in a
 # fresh prefix (harness.sh) and ends with PASS or FAIL.
 
-CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port area gui_japanese gui_other_language"
+CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port area quoted_options quoted_option_first
+  gui_japanese gui_other_language"
 
 # What a plain install leaves, checked by several cases.
 expect_installed() {
@@ -11,6 +12,9 @@ expect_installed() {
   for f in README.md LICENCE.txt uninstall.exe; do
     [ -s "$(unix_path "$PROGRAM")/$f" ] || fail "$f is missing from the program folder"
   done
+  # The licence the licence page shows, installed beside the programs.
+  cmp -s "$SRC/LICENSE" "$(unix_path "$PROGRAM")/LICENCE.txt" || fail "LICENCE.txt is not the project's LICENSE"
+  expect_eq "$(reg_value 'HKLM\Software\Gridwren' PluginDir)" "REG_SZ $PLUGINS" "PluginDir"
   expect_eq "$(service_state)" RUNNING "service state"
   local image
   image=$(reg_value "$SERVICE" ImagePath)
@@ -39,7 +43,7 @@ case_install() {
   # Programs and Features.
   expect_eq "$(reg_value "$UNINSTALL" DisplayName)" "REG_SZ Gridwren" "DisplayName"
   expect_eq "$(reg_value "$UNINSTALL" DisplayVersion)" "REG_SZ $VERSION" "DisplayVersion"
-  expect_eq "$(reg_value "$UNINSTALL" Publisher)" "REG_SZ Quorrin" "Publisher"
+  expect_eq "$(reg_value "$UNINSTALL" Publisher)" "REG_SZ The Gridwren authors" "Publisher"
   expect_eq "$(reg_value "$UNINSTALL" UninstallString)" "REG_SZ \"$PROGRAM\\uninstall.exe\"" "UninstallString"
   local size files_kib
   size=$(reg_value "$UNINSTALL" EstimatedSize)
@@ -198,6 +202,59 @@ case_area() {
   local image
   image=$(reg_value "$SERVICE" ImagePath)
   [[ $image == *" --area kansai "* ]] || fail "no --area kansai on the service's command line: '$image'"
+  end_case
+}
+
+# Command lines that setup refuses, one a line as bash words, each with the
+# start of the quoted name its message gives the argument: an option quoted
+# whole whose value holds another option, one without its value, unknown
+# ones, and a quote inside a value.
+REFUSED_OPTIONS=$(cat <<'EOF'
+/S '/PLUGINDIR=C:\gw-test\B2\PlugIns' '/PORT=8080 --area x'|/PORT=8080 --area x"
+/S '/PLUGINDIR=C:\gw test\B2\PlugIns /PORT=8082' /AREA=kansai|/PLUGINDIR=C:\gw test\B2\PlugIns /PORT=8082"
+/S /PLUGINDIR= /PORT=8082|/PLUGINDIR="
+/S /NOBRIDGE=yes|/NOBRIDGE=yes"
+/S /PORT=8082 --area kansai|--area"
+/S '/PLUGINDIR=C:\gw"test\B2\PlugIns'|/PLUGINDIR=C:\gw
+EOF
+)
+
+# Quoted and unquoted options mean the same. Each refused command line
+# exits 1 with a message on the standard error stream naming the argument,
+# and changes nothing; then a plug-in folder with a space, quoted whole as
+# PowerShell's & passes it, is where the DLL goes.
+case_quoted_options() {
+  begin_case quoted_options
+  make_mail_client_folder
+  snapshot "$CASE_DIR/before"
+  local line args named PLUGINS='C:\gw test\B2\PlugIns'
+  while IFS= read -r line; do
+    args=${line%%|*}
+    named=${line#*|}
+    eval "set -- $args"
+    RC=0
+    in_locale timeout -k 10 180 wine "$SETUP" "$@" </dev/null >"$CASE_DIR/refused.out" 2>&1 || RC=$?
+    expect_eq "$RC" 1 "exit code of $args"
+    grep -qF -- "\"$named" "$CASE_DIR/refused.out" || fail "no message naming '$named' for $args"
+  done <<<"$REFUSED_OPTIONS"
+  snapshot "$CASE_DIR/after"
+  cmp -s "$CASE_DIR/before" "$CASE_DIR/after" ||
+    fail "a refused command line changed something: $(diff "$CASE_DIR/before" "$CASE_DIR/after" | head -n 4 | tr '\n' ' ')"
+  run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=8082 /AREA=kansai
+  expect_eq "$RC" 0 "exit code with the plug-in folder quoted"
+  expect_installed 8082
+  [[ $(reg_value "$SERVICE" ImagePath) == *" --area kansai "* ]] || fail "no --area kansai after the quoted folder"
+  end_case
+}
+
+# The quoted folder before the other options: they are read as well.
+case_quoted_option_first() {
+  begin_case quoted_option_first
+  local PLUGINS='C:\gw test\B2\PlugIns'
+  run_setup /S /PORT=8082 "/PLUGINDIR=$PLUGINS" /AREA=kansai
+  expect_eq "$RC" 0 "exit code"
+  expect_installed 8082
+  [[ $(reg_value "$SERVICE" ImagePath) == *" --area kansai "* ]] || fail "no --area kansai after the quoted folder"
   end_case
 }
 

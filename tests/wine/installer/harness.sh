@@ -74,9 +74,9 @@ run_win() {
 }
 run_setup() { run_win "$SETUP" "$@"; }
 
-# "TYPE DATA" of a registry value, or nothing when it is absent.
+# "TYPE DATA" of a registry value, or nothing when it or its key is absent.
 reg_value() {
-  wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' |
+  { wine reg query "$1" /v "$2" </dev/null 2>/dev/null || true; } | tr -d '\r' |
     sed -n "s/^    $2    \(REG_[A-Z_]*\)    \{0,1\}\(.*\)\$/\1 \2/p"
 }
 reg_set() { wine reg add "$1" /v "$2" /t "$3" /d "$4" /f </dev/null >/dev/null 2>&1; }
@@ -112,7 +112,8 @@ make_mail_client_folder() {
 # the service that is not there yet is just absent from it.
 snapshot() {
   {
-    { find "$C/gw-test" "$C/gw-program" "$C/Program Files/Gridwren" -printf '%p %s %T@\n' 2>/dev/null || true; } | sort
+    { find "$C/gw-test" "$C/gw test" "$C/gw-program" "$C/Program Files/Gridwren" -printf '%p %s %T@\n' 2>/dev/null ||
+      true; } | sort
     local key
     for key in 'HKLM\Software\Gridwren' "$UNINSTALL" "$SERVICE" "$SETTINGS"; do
       wine reg query "$key" /s </dev/null 2>/dev/null | tr -d '\r' || true
