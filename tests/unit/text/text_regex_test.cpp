@@ -181,6 +181,7 @@ TEST(TextRegex, AReplacedTextMayGrowOnlyToTheLimit) {
     HResult hr;
   } cases[] = {
       {u"ab__X__cd", u"123456", kSOk},            // 10: just at the limit
+      {u"ab__X__", u"12345678", kSOk},            // 10, reached by the replacement
       {u"ab__X____X__", u"12345", kEOutOfMemory},  // 12, at the second replacement
       {u"__X__abcdef", u"12345", kEOutOfMemory},   // 11, at the text after the last one
   };
