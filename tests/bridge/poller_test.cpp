@@ -92,6 +92,8 @@ TEST(Poller, TheSameFileAgainWithoutValidatorsIsUnchangedAndGood) {
   bridge.poller.RefreshOnce();
   auto held = bridge.cache.Current();
   ASSERT_NE(held, nullptr);
+  const int64_t later = gw::bridge::JapanTimeToUnix(2026, 12, 7, 15, 0);
+  bridge.clock.Set(later);
   bridge.poller.RefreshOnce();
   EXPECT_EQ(source.NotModified(), 0);
   EXPECT_EQ(source.Requests(), 2);
@@ -99,6 +101,8 @@ TEST(Poller, TheSameFileAgainWithoutValidatorsIsUnchangedAndGood) {
   const std::string metrics = bridge.metrics.Render({{gw::bridge::FindArea("tokyo"), nullptr}}, 0);
   EXPECT_THAT(metrics, HasSubstr("upstream_fetches_total{area=\"tokyo\",result=\"ok\"} 2"));
   EXPECT_THAT(metrics, HasSubstr("upstream_fetches_total{area=\"tokyo\",result=\"failed\"} 0"));
+  EXPECT_THAT(metrics, HasSubstr("last_good_upstream_read_timestamp_seconds{area=\"tokyo\"} " +
+                                 std::to_string(later) + "\n"));
 }
 
 TEST(Poller, ABadFileKeepsTheHeldReadingAndIsFetchedWholeAgain) {
@@ -379,14 +383,19 @@ TEST(PollerDatedSource, CrossesMidnightWithoutFailures) {
   EXPECT_THAT(source.LastTarget(), testing::EndsWith("/juyo_06_20261209.csv"));
 }
 
+// Kansai's dated file, from the test source.
+gwtest::TestBridgeOptions KansaiDated(const SourceServer& source) {
+  gwtest::TestBridgeOptions options;
+  options.area = "kansai";
+  options.source = source.Url().substr(0, source.Url().rfind('/')) + "/juyo_06_{date}.csv";
+  return options;
+}
+
 // The grace after midnight ends with the new day's first reading: a
 // missing file after it is a failure, however early in the day.
 TEST(PollerDatedSource, AfterTheNewDaysFirstReadingAMissingFileIsAFailure) {
   SourceServer source;
-  gwtest::TestBridgeOptions options;
-  options.area = "kansai";
-  options.source = source.Url().substr(0, source.Url().rfind('/')) + "/juyo_06_{date}.csv";
-  TestBridge bridge(options);
+  TestBridge bridge(KansaiDated(source));
   auto metrics = [&bridge] { return bridge.metrics.Render({{gw::bridge::FindArea("kansai"), nullptr}}, 0); };
   bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
   source.Serve("no such file", 404);
@@ -409,6 +418,19 @@ TEST(PollerDatedSource, AfterTheNewDaysFirstReadingAMissingFileIsAFailure) {
   EXPECT_THAT(metrics(), HasSubstr("{area=\"kansai\",result=\"failed\"} 1\n"));
   EXPECT_THAT(metrics(), HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 1\n"))
       << "still only the one before the first actual";
+}
+
+// Before the new day's first actual only a missing file is expected: the
+// source failing otherwise is a failure even at night.
+TEST(PollerDatedSource, JustAfterMidnightOnlyAMissingFileIsExpected) {
+  SourceServer source;
+  TestBridge bridge(KansaiDated(source));
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
+  source.Serve("busy", 503);
+  bridge.poller.RefreshOnce();
+  const std::string metrics = bridge.metrics.Render({{gw::bridge::FindArea("kansai"), nullptr}}, 0);
+  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"failed\"} 1\n"));
+  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 0\n"));
 }
 
 TEST(PollerDatedSource, AnUndatedSourceKeepsItsName) {
