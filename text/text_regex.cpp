@@ -17,10 +17,6 @@ constexpr char16_t kFieldTail[] = u"\\\"\\s*:\\s*[\"]*([^\",}]+)[\",}]*";
 // it always has.
 constexpr size_t kMaxFieldPattern = 98;
 
-// A text grown past this is treated as memory running out, before the
-// allocator has to refuse it inside the mail client's 32-bit process.
-constexpr size_t kMaxResultLength = size_t{1} << 28;
-
 WideString FieldPattern(WideView name) {
   WideString pattern(kFieldHead);
   pattern.append(name);
@@ -34,8 +30,8 @@ WideString Decimal(int32_t value) {
   return WideString(digits.begin(), digits.end());
 }
 
-// The text with every match replaced; false when it would outgrow the limit.
-bool ReplaceAll(const Regex& re, WideView text, WideView replacement, WideString* out) {
+// The text with every match replaced; false when it would outgrow `limit`.
+bool ReplaceAll(const Regex& re, WideView text, WideView replacement, size_t limit, WideString* out) {
   WideString result;
   bool overflow = false;
   size_t copied = 0;
@@ -45,7 +41,7 @@ bool ReplaceAll(const Regex& re, WideView text, WideView replacement, WideString
     // the mail by the length of, say, an image's Base64 text.
     if (m.End() == m.Begin()) return true;
     size_t grow = (m.Begin() - copied) + replacement.size();
-    if (result.size() + grow > kMaxResultLength) {
+    if (result.size() + grow > limit) {
       overflow = true;
       return false;
     }
@@ -54,7 +50,7 @@ bool ReplaceAll(const Regex& re, WideView text, WideView replacement, WideString
     copied = m.End();
     return true;
   });
-  if (overflow || result.size() + (text.size() - copied) > kMaxResultLength) return false;
+  if (overflow || result.size() + (text.size() - copied) > limit) return false;
   result.append(text.substr(copied));
   *out = std::move(result);
   return true;
@@ -92,7 +88,7 @@ HResult TextRegex::ReplaceTextNoThrow(WideView text, WideView placeholder, WideV
     }
     std::optional<Regex> re = Regex::Compile(placeholder);
     if (!re) return kEInvalidArg;
-    return ReplaceAll(*re, text, replacement, result) ? kSOk : kEOutOfMemory;
+    return ReplaceAll(*re, text, replacement, maxResultLength_, result) ? kSOk : kEOutOfMemory;
   });
 }
 

@@ -102,6 +102,7 @@ TEST(Framing, TransferEncodingMustEndInChunked) {
   EXPECT_EQ(with({{"Transfer-Encoding", "chunked"}}), "");
   EXPECT_EQ(with({{"Transfer-Encoding", "gzip, CHUNKED"}}), "");
   EXPECT_EQ(with({{"Transfer-Encoding", "gzip"}, {"Transfer-Encoding", "chunked"}}), "");
+  EXPECT_EQ(with({{"Transfer-Encoding", "gzip, deflate, chunked"}}), "") << "the last of three codings";
   EXPECT_THAT(with({{"Transfer-Encoding", "gzip"}}), HasSubstr("chunked"));
   EXPECT_THAT(with({{"Transfer-Encoding", "chunked, gzip"}}), HasSubstr("chunked"));
   EXPECT_THAT(with({{"Transfer-Encoding", "chunked"}, {"Transfer-Encoding", "identity"}}), HasSubstr("chunked"));

@@ -143,6 +143,27 @@ TEST(OperatorFileAreas, KyushusSevenColumnsWithAReserveRate) {
   EXPECT_EQ(Read(csv)->day.hours[14].percent, OperatorCsv::RoundedPercent(14));
 }
 
+// A reserve column may carry 実績 in its name too (予備率実績); it is never
+// the actual, wherever it stands.
+TEST(OperatorFileAreas, AReserveActualBeforeTheActualIsNotTheActual) {
+  OperatorCsv csv;
+  csv.columns = {"DATE", "TIME", "予備率実績(%)", "当日実績(万kW)", "予測値(万kW)", "使用率(%)", "供給力(万kW)"};
+  ExpectAfternoon(Read(csv), OperatorCsv::Supply(14));
+}
+
+// A second ピーク時供給力 block without any of the other blocks' prefixes
+// is another figure: the first block before the table is the day's.
+TEST(OperatorFileAreas, TheFirstPeakSupplyBlockStandsOverALaterOne) {
+  OperatorCsv csv;
+  csv.extraBlocks = {"ピーク時供給力(万kW),時間帯", "5300,17:00～18:00", "",
+                     "予想最大電力(万kW),時間帯", "4700,17:00～18:00", ""};
+  auto file = Read(csv);
+  ExpectAfternoon(file, OperatorCsv::Supply(14));
+  EXPECT_EQ(file->day.peakCapacity, 5100);
+  EXPECT_EQ(file->day.forecastPeak, 4600);
+  EXPECT_EQ(file->day.forecastPeakHour, 18);
+}
+
 TEST(OperatorFileAreas, TokyosFourColumnTableOf2013) {
   OperatorCsv csv;
   csv.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値（万kW)"};

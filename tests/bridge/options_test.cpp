@@ -132,6 +132,23 @@ TEST(OptionsAreas, ListenersAndSourcesPerAreaServeEachAreaOnce) {
   EXPECT_EQ(plan.areas[2].source, "http://127.0.0.1:1/q.csv?a=b");
 }
 
+// A --source without an area's name is --area's alone: another area served
+// through its own listener keeps its operator's file.
+TEST(OptionsAreas, ASourceWithoutANameIsOnlyTheMainAreas) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"--area", "tokyo", "--source", "http://127.0.0.1:1/t.csv", "--listen", "127.0.0.1:0",
+                            "--listen", "127.0.0.1:0=kansai"},
+                           &o, &error))
+      << error;
+  auto plan = PlanBridge(o);
+  ASSERT_EQ(plan.areas.size(), 2u);
+  EXPECT_STREQ(plan.areas[0].area->name, "tokyo");
+  EXPECT_EQ(plan.areas[0].source, "http://127.0.0.1:1/t.csv");
+  EXPECT_STREQ(plan.areas[1].area->name, "kansai");
+  EXPECT_EQ(plan.areas[1].source, gw::bridge::FindArea("kansai")->source);
+}
+
 TEST(Areas, TenAreasAndTheDayInTheirSources) {
   ASSERT_EQ(gw::bridge::AllAreas().size(), 10u);
   EXPECT_STREQ(gw::bridge::FindArea("okinawa")->label, "沖縄");

@@ -67,6 +67,44 @@ TEST(Poller, AServerWithOnlyLastModifiedIsAskedIfModifiedSince) {
   EXPECT_EQ(bridge.cache.Current()->reading.updated, "2026-12-07T14:56:00+09:00");
 }
 
+// Most servers send both validators: the next request carries both
+// conditions, so that either kind of server can answer 304.
+TEST(Poller, AServerWithBothValidatorsIsAskedWithBoth) {
+  SourceServer source;
+  source.SetValidators(true, true);
+  source.Serve(OperatorCsv{}.Bytes());
+  TestBridge bridge(From(source));
+  bridge.poller.RefreshOnce();
+  EXPECT_EQ(source.LastIfNoneMatch(), "");
+  bridge.poller.RefreshOnce();
+  EXPECT_NE(source.LastIfNoneMatch(), "");
+  EXPECT_NE(source.LastIfModifiedSince(), "");
+  EXPECT_EQ(source.NotModified(), 1);
+}
+
+// A server without validators answers every request whole: the same file
+// again is an unchanged reading and a good fetch, not an older one.
+TEST(Poller, TheSameFileAgainWithoutValidatorsIsUnchangedAndGood) {
+  SourceServer source;
+  source.SetValidators(false, false);
+  source.Serve(OperatorCsv{}.Bytes());
+  TestBridge bridge(From(source));
+  bridge.poller.RefreshOnce();
+  auto held = bridge.cache.Current();
+  ASSERT_NE(held, nullptr);
+  const int64_t later = gw::bridge::JapanTimeToUnix(2026, 12, 7, 15, 0);
+  bridge.clock.Set(later);
+  bridge.poller.RefreshOnce();
+  EXPECT_EQ(source.NotModified(), 0);
+  EXPECT_EQ(source.Requests(), 2);
+  EXPECT_EQ(bridge.cache.Current(), held) << "nothing new to publish";
+  const std::string metrics = bridge.metrics.Render({{gw::bridge::FindArea("tokyo"), nullptr}}, 0);
+  EXPECT_THAT(metrics, HasSubstr("upstream_fetches_total{area=\"tokyo\",result=\"ok\"} 2"));
+  EXPECT_THAT(metrics, HasSubstr("upstream_fetches_total{area=\"tokyo\",result=\"failed\"} 0"));
+  EXPECT_THAT(metrics, HasSubstr("last_good_upstream_read_timestamp_seconds{area=\"tokyo\"} " +
+                                 std::to_string(later) + "\n"));
+}
+
 TEST(Poller, ABadFileKeepsTheHeldReadingAndIsFetchedWholeAgain) {
   SourceServer source;
   source.Serve(OperatorCsv{}.Bytes());
@@ -343,6 +381,56 @@ TEST(PollerDatedSource, CrossesMidnightWithoutFailures) {
   source.Serve("no such file", 404);
   EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("failed: the source answered HTTP 404"));
   EXPECT_THAT(source.LastTarget(), testing::EndsWith("/juyo_06_20261209.csv"));
+}
+
+// Kansai's dated file, from the test source.
+gwtest::TestBridgeOptions KansaiDated(const SourceServer& source) {
+  gwtest::TestBridgeOptions options;
+  options.area = "kansai";
+  options.source = source.Url().substr(0, source.Url().rfind('/')) + "/juyo_06_{date}.csv";
+  return options;
+}
+
+// The grace after midnight ends with the new day's first reading: a
+// missing file after it is a failure, however early in the day.
+TEST(PollerDatedSource, AfterTheNewDaysFirstReadingAMissingFileIsAFailure) {
+  SourceServer source;
+  TestBridge bridge(KansaiDated(source));
+  auto metrics = [&bridge] { return bridge.metrics.Render({{gw::bridge::FindArea("kansai"), nullptr}}, 0); };
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
+  source.Serve("no such file", 404);
+  bridge.poller.RefreshOnce();
+  EXPECT_THAT(metrics(), HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 1\n"))
+      << "missing before the first actual: expected";
+
+  OperatorCsv first;
+  first.day = 8;
+  first.hoursWithActual = 1;
+  first.stampTime = "1:05";
+  source.Serve(first.Bytes());
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 1, 6));
+  bridge.poller.RefreshOnce();
+  ASSERT_EQ(HeldHour(bridge), 0);
+
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 1, 30));
+  source.Serve("no such file", 404);
+  bridge.poller.RefreshOnce();
+  EXPECT_THAT(metrics(), HasSubstr("{area=\"kansai\",result=\"failed\"} 1\n"));
+  EXPECT_THAT(metrics(), HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 1\n"))
+      << "still only the one before the first actual";
+}
+
+// Before the new day's first actual only a missing file is expected: the
+// source failing otherwise is a failure even at night.
+TEST(PollerDatedSource, JustAfterMidnightOnlyAMissingFileIsExpected) {
+  SourceServer source;
+  TestBridge bridge(KansaiDated(source));
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
+  source.Serve("busy", 503);
+  bridge.poller.RefreshOnce();
+  const std::string metrics = bridge.metrics.Render({{gw::bridge::FindArea("kansai"), nullptr}}, 0);
+  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"failed\"} 1\n"));
+  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 0\n"));
 }
 
 TEST(PollerDatedSource, AnUndatedSourceKeepsItsName) {

@@ -4,9 +4,14 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include "bridge/cache/documents.h"
 #include "bridge/reading/japan_time.h"
+#include "bridge/serving/login.h"
 #include "support/http_client.h"
 #include "support/sample_day.h"
 #include "text/text_regex.h"
@@ -199,6 +204,25 @@ TEST(Login, TakesOnlyTheCanonicalBase64OfTheRightPair) {
                                  token + "\r\n", token.substr(0, token.size() - 1)}) {
     EXPECT_FALSE(login.Accepts("Basic " + bad)) << bad;
   }
+}
+
+// The password is the file's first line, however the editor ended it: a
+// file saved on Windows ends it with CR LF, and the CR is no part of it.
+TEST(Login, APasswordFileGivesItsFirstLineWithoutTheLineBreak) {
+  const std::string path = testing::TempDir() + "gridwren-login-password-" + std::to_string(getpid());
+  for (const char* written : {"secret\r\n", "secret\n", "secret", "secret\r\nnext line\r\n"}) {
+    std::ofstream(path, std::ios::binary) << written;
+    std::string password, error;
+    ASSERT_TRUE(ReadPasswordFile(path, &password, &error)) << error;
+    EXPECT_TRUE(Login("user", password).Accepts(BasicCredentials("user:secret"))) << written;
+  }
+  for (const char* empty : {"\r\n", ""}) {
+    std::ofstream(path, std::ios::binary) << empty;
+    std::string password, error;
+    EXPECT_FALSE(ReadPasswordFile(path, &password, &error));
+    EXPECT_THAT(error, HasSubstr("no password"));
+  }
+  std::remove(path.c_str());
 }
 
 TEST(Login, ConstantTimeEqualComparesEveryByte) {

@@ -69,6 +69,16 @@ std::string SourceServer::LastTarget() const {
   return target_;
 }
 
+std::string SourceServer::LastIfNoneMatch() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ifNoneMatch_;
+}
+
+std::string SourceServer::LastIfModifiedSince() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ifModifiedSince_;
+}
+
 // One connection at a time, one request each: the bridge makes one request
 // per refresh, and anything more is exactly what tests count.
 void SourceServer::Loop() {
@@ -92,12 +102,16 @@ void SourceServer::Loop() {
       std::lock_guard<std::mutex> lock(mutex_);
       userAgent_ = std::string(request[http::field::user_agent]);
       target_ = std::string(request.target());
-      const bool same = lastModifiedOnly_ ? request[http::field::if_modified_since] == lastModified_
-                                          : !etag_.empty() && request[http::field::if_none_match] == etag_;
+      ifNoneMatch_ = std::string(request[http::field::if_none_match]);
+      ifModifiedSince_ = std::string(request[http::field::if_modified_since]);
+      // As RFC 9110 has it: If-None-Match, where the server has ETags, is
+      // the condition and If-Modified-Since is then ignored.
+      const bool same = sendEtag_ ? !etag_.empty() && ifNoneMatch_ == etag_
+                                  : sendLastModified_ && ifModifiedSince_ == lastModified_;
       notModified_ += same ? 1 : 0;
       response.result(same ? 304 : status_);
-      if (lastModifiedOnly_) response.set(http::field::last_modified, lastModified_);
-      else response.set(http::field::etag, etag_);
+      if (sendEtag_) response.set(http::field::etag, etag_);
+      if (sendLastModified_) response.set(http::field::last_modified, lastModified_);
       if (!same) response.body() = body_;
     }
     response.keep_alive(false);

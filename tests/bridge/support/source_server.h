@@ -1,7 +1,8 @@
 // A stand-in for the operator's web server, inside the test process: one
 // file at every path, with an ETag (304 for a matching If-None-Match) or,
 // as some servers do, only a Last-Modified (304 for a matching
-// If-Modified-Since), and a count of every request it received.
+// If-Modified-Since), both, or neither; a count of every request it
+// received, and the conditions the last one carried.
 #pragma once
 
 #include <atomic>
@@ -23,13 +24,23 @@ class SourceServer {
   // Holds every answer back this long, so that requests could pile up.
   void SetDelayMs(int ms) { delayMs_ = ms; }
   // Sends only a Last-Modified and no ETag from now on.
-  void SetLastModifiedOnly() { lastModifiedOnly_ = true; }
+  void SetLastModifiedOnly() { SetValidators(false, true); }
+  // Which validators the answers carry from now on: an ETag alone by
+  // default; both, as most servers send; or none, so that every request is
+  // answered whole with 200.
+  void SetValidators(bool etag, bool lastModified) {
+    sendEtag_ = etag;
+    sendLastModified_ = lastModified;
+  }
 
   std::string Url() const;
   int Requests() const { return requests_.load(); }
   int NotModified() const { return notModified_.load(); }
   std::string LastUserAgent() const;
   std::string LastTarget() const;  // the path of the last request
+  // The last request's If-None-Match and If-Modified-Since; empty if absent.
+  std::string LastIfNoneMatch() const;
+  std::string LastIfModifiedSince() const;
 
  private:
   void Loop();
@@ -38,9 +49,9 @@ class SourceServer {
   int listener_ = -1;
   std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0}, notModified_{0}, delayMs_{0};
-  std::atomic<bool> lastModifiedOnly_{false};
+  std::atomic<bool> sendEtag_{true}, sendLastModified_{false};
   mutable std::mutex mutex_;
-  std::string body_, etag_, lastModified_, userAgent_, target_;
+  std::string body_, etag_, lastModified_, userAgent_, target_, ifNoneMatch_, ifModifiedSince_;
   int status_ = 404;
   std::thread thread_;
 };

@@ -162,4 +162,21 @@ TEST_F(SchedulingTest, ExitStopsRunningChecksAndLaterOnesDoNothing) {
   EXPECT_EQ(Finished().size(), finishedBefore + 2);
 }
 
+// The host's exit while the awaited test mail waits for the feed: the check
+// ends with E_ABORT, and the mail client, now going away, is shown nothing.
+TEST_F(SchedulingTest, AnExitDuringTheTestMailShowsNoMessage) {
+  gwtest::LocalFeedServer trickle({"/latest.json=trickle"});
+  Store().SetDword(u"TUPort", static_cast<uint32_t>(trickle.port()));
+  std::thread exiting([&trickle] {
+    while (trickle.Requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    gw::StopChecksForExit();
+  });
+  testing::internal::CaptureStderr();
+  gw::StartUsageCheck(1);
+  const std::string shown = testing::internal::GetCapturedStderr();
+  exiting.join();
+  EXPECT_EQ(shown, "");
+  EXPECT_TRUE(host.appended.empty());
+}
+
 }  // namespace

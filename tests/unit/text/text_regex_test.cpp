@@ -130,6 +130,8 @@ TEST(TextRegex, ReplacesEveryOccurrenceLiterally) {
       {u"__VAR__FROM", u"__VAR__FROM", u"", u""},
       // An empty placeholder names nothing: the text comes back as it was.
       {u"abc", u"", u"X", u"abc"},
+      // Nor does a placeholder that matches only the empty text.
+      {u"abc", u"x*", u"Y", u"abc"},
       // A pattern outside the supported set is a failure: empty text.
       {u"abc", u"a|b", u"X", u""},
   };
@@ -167,6 +169,28 @@ TEST(TextRegex, ReportsLackOfMemoryWhereThePlainFormsGiveEmptyText) {
   EXPECT_EQ(reported, u"untouched");
   EXPECT_EQ(rx.ReplaceTextNoThrow(mail, u"__VAR__YAHOO", image, &reported), kSOk);
   EXPECT_EQ(reported.size(), mail.size() - 12 + image.size());
+}
+
+// The length a replaced text may reach, met here with a lowered limit: a
+// text that grows to it is taken; one that passes it, at a replacement or
+// with the text after the last one, is refused as lack of memory.
+TEST(TextRegex, AReplacedTextMayGrowOnlyToTheLimit) {
+  const TextRegex rx(10);
+  const struct {
+    WideString text, replacement;
+    HResult hr;
+  } cases[] = {
+      {u"ab__X__cd", u"123456", kSOk},            // 10: just at the limit
+      {u"ab__X__", u"12345678", kSOk},            // 10, reached by the replacement
+      {u"ab__X____X__", u"12345", kEOutOfMemory},  // 12, at the second replacement
+      {u"__X__abcdef", u"12345", kEOutOfMemory},   // 11, at the text after the last one
+  };
+  for (const auto& c : cases) {
+    WideString reported = u"untouched";
+    EXPECT_EQ(rx.ReplaceTextNoThrow(c.text, u"__X__", c.replacement, &reported), c.hr) << WideToUtf8(c.text);
+    EXPECT_EQ(reported == u"untouched", c.hr != kSOk) << WideToUtf8(c.text);
+  }
+  EXPECT_EQ(TextRegex().ReplaceText(u"ab__X__cd", u"__X__", u"1234567"), u"ab1234567cd") << "the default limit";
 }
 
 TEST(TextRegex, ReplacesWithTheDecimalFormOfANumber) {
