@@ -30,7 +30,6 @@ struct Snapshot {
   Answer latest;            // /latest.json
   Answer meter;             // the meter GIF
   Answer chart;             // today's graph GIF
-  Answer health;            // /healthz while the reading is fresh
   std::string staleReason;  // once it is older than --max-age: that, in words
 };
 

@@ -84,7 +84,6 @@ std::shared_ptr<const Snapshot> RenderSnapshot(Rendering in) {
   s->meter = MakeAnswer(200, kGifType, std::move(in.meterGif));
   s->chart = MakeAnswer(200, kGifType, std::move(in.chartGif));
   const std::string hour = HourText(in.reading);
-  s->health = MakeAnswer(200, kTextType, "ok: reading of " + hour + ", file updated " + in.reading.updated + "\n");
   s->staleReason = "the latest reading, of " + hour + ", is older than " + std::to_string(in.maxAgeSeconds) +
                    " s (--max-age)";
   s->reading = std::move(in.reading);

@@ -86,7 +86,7 @@ std::string Metrics::RenderSourceStates(const std::vector<AreaReading>& areas) {
     }
   }
   out += "# HELP gridwren_bridge_source_state_since_timestamp_seconds Since when the area's source has been in its "
-         "state (0: no fetch has ended).\n"
+         "state (starting: since the bridge's start).\n"
          "# TYPE gridwren_bridge_source_state_since_timestamp_seconds gauge\n";
   for (const AreaReading& a : areas) {
     out += "gridwren_bridge_source_state_since_timestamp_seconds{" + AreaLabel(a) + "} " +
