@@ -15,6 +15,10 @@ endif()
 set(GW_BRIDGE_EXE ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/gridwren-bridge.exe)
 
 set(GW_SETUP ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Gridwren-Setup-${PROJECT_VERSION}.exe)
+# The guide it installs, as an HTML page with its pictures.
+include(${PROJECT_SOURCE_DIR}/docs/guide.cmake)
+set(GW_GUIDE_DIR ${PROJECT_BINARY_DIR}/guide)
+gw_build_guide(${GW_GUIDE_DIR})
 set(GW_INSTALLER_DIR ${PROJECT_SOURCE_DIR}/installer)
 file(GLOB GW_INSTALLER_SCRIPTS CONFIGURE_DEPENDS ${GW_INSTALLER_DIR}/*.nsi ${GW_INSTALLER_DIR}/*.nsh)
 add_custom_command(OUTPUT ${GW_SETUP}
@@ -25,10 +29,11 @@ add_custom_command(OUTPUT ${GW_SETUP}
     -DBRIDGE=${GW_BRIDGE_EXE}
     -DREADME=${PROJECT_SOURCE_DIR}/README.md
     -DLICENCE=${GW_INSTALLER_DIR}/licence.txt
+    -DGUIDE=${GW_GUIDE_DIR}
     -DOUTFILE=${GW_SETUP}
     ${GW_INSTALLER_DIR}/gridwren.nsi
   DEPENDS gridwren gridwren_bridge_win ${GW_BRIDGE_EXE} ${GW_INSTALLER_SCRIPTS} ${PROJECT_SOURCE_DIR}/README.md
-          ${GW_INSTALLER_DIR}/licence.txt
+          ${GW_INSTALLER_DIR}/licence.txt ${GW_GUIDE_DIR}/index.html
   WORKING_DIRECTORY ${GW_INSTALLER_DIR}
   COMMENT "Building the setup program Gridwren-Setup-${PROJECT_VERSION}.exe"
   VERBATIM)
