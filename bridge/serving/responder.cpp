@@ -1,6 +1,7 @@
 #include "bridge/serving/responder.h"
 
 #include "bridge/cache/documents.h"
+#include "bridge/serving/guide.h"
 
 namespace gw::bridge {
 namespace {
@@ -78,6 +79,7 @@ Route RouteOf(std::string_view path) {
   for (Route r : {Route::kLatest, Route::kMeter, Route::kChart, Route::kHealth, Route::kMetrics, Route::kAreas}) {
     if (path == RoutePath(r)) return r;
   }
+  if (path.substr(0, kGuidePath.size()) == kGuidePath) return Route::kGuide;
   return Route::kOther;
 }
 
@@ -135,6 +137,10 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
       return reply->Own(MakeAnswer(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(views, now)));
     case Route::kHealth: return reply->Own(Health(views, now));
     case Route::kAreas: return reply->Own(AreasJson(views, now));
+    case Route::kGuide: {
+      const Answer* page = GuideAnswer(target.path);
+      return reply->Point(page != nullptr ? page : &kNotFound);
+    }
     default: return Document(reply->route, views.Get(area), now, reply);
   }
 }

@@ -107,6 +107,32 @@ TEST_F(ResponderTest, RefusesEverythingElseAndForwardsNothing) {
   EXPECT_EQ(Answer({"GET", "ftp://example.invalid/latest.json"}, snapshot).answer().status, 400);
 }
 
+// The guide is the program's own: the page at /guide/, each picture it shows
+// beside it, and nothing else under that path, whatever the request names.
+TEST_F(ResponderTest, ServesTheGuideAndEveryPictureItShows) {
+  Reply page = Answer({"GET", "/guide/"}, nullptr);
+  ASSERT_EQ(page.answer().status, 200);
+  EXPECT_THAT(page.answer().head, HasSubstr("Content-Type: text/html; charset=utf-8\r\n"));
+  EXPECT_THAT(page.answer().body, HasSubstr("<html lang=\"ja\">"));
+  EXPECT_THAT(page.answer().body, HasSubstr("<title>Gridwren の使い方</title>"));
+  const std::string& html = page.answer().body;
+  int pictures = 0;
+  for (size_t at = html.find("<img src=\""); at != std::string::npos; at = html.find("<img src=\"", at + 1)) {
+    const size_t start = at + 10;
+    const std::string name = html.substr(start, html.find('"', start) - start);
+    Reply picture = Answer({"GET", "/guide/" + name}, nullptr);
+    EXPECT_EQ(picture.answer().status, 200) << name;
+    EXPECT_THAT(picture.answer().head, HasSubstr("Content-Type: image/png\r\n")) << name;
+    EXPECT_EQ(picture.answer().body.substr(1, 3), "PNG") << name;
+    ++pictures;
+  }
+  EXPECT_GE(pictures, 2);
+  for (const char* other : {"/guide", "/guide/nothing.png", "/guide/../latest.json", "/guide/./index.html",
+                            "/guide/index.html/", "/guide//index.html", "/guide/%2e%2e/latest.json"}) {
+    EXPECT_EQ(Answer({"GET", other}, nullptr).answer().status, 404) << other;
+  }
+}
+
 TEST_F(ResponderTest, NoReadingYetIsA503WithoutNumbers) {
   Reply latest = Answer({"GET", "/latest.json"}, nullptr);
   EXPECT_EQ(latest.answer().status, 503);
@@ -157,8 +183,9 @@ TEST_F(ResponderTest, EveryDocumentNeedsTheLoginButHealth) {
   Responder guarded(metrics_, &login, 3 * 3600);
   auto snapshot = SampleSnapshot();
   const std::string good = BasicCredentials("office:pw"), wrong = BasicCredentials("office:pW");
-  for (Route route : {Route::kLatest, Route::kMeter, Route::kChart, Route::kMetrics, Route::kHealth, Route::kOther}) {
-    const std::string path = route == Route::kOther ? "/nothing" : RoutePath(route);
+  for (Route route : {Route::kLatest, Route::kMeter, Route::kChart, Route::kMetrics, Route::kHealth, Route::kGuide,
+                      Route::kOther}) {
+    const std::string path = route == Route::kOther ? "/nothing" : route == Route::kGuide ? "/guide/" : RoutePath(route);
     const bool open = route == Route::kHealth;
     const int served = route == Route::kOther ? 404 : 200;
     for (const std::string host : {"", "http://tepco-usage-api.appspot.com"}) {
