@@ -7,6 +7,7 @@ namespace gw::bridge {
 
 const char* RoutePath(Route route) {
   switch (route) {
+    case Route::kGuide: return "/guide/";  // the page and its pictures
     case Route::kLatest: return "/latest.json";
     case Route::kMeter: return "/images/meter/meter_setsuden.gif";
     case Route::kChart: return "/forecast/html/images/juyo-j.gif";
@@ -16,7 +17,6 @@ const char* RoutePath(Route route) {
     case Route::kAreaLatest: return "/areas/{area}/latest.json";
     case Route::kAreaMeter: return "/areas/{area}/meter.gif";
     case Route::kAreaChart: return "/areas/{area}/day.gif";
-    case Route::kGuide: return "/guide/{file}";
     case Route::kOther: break;
   }
   return "other";

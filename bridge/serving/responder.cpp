@@ -133,16 +133,21 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
   if (reply->route == Route::kOther) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
   if (area == ServedAreas::kNone) return reply->Point(&kNotFound);
   switch (reply->route) {
+    case Route::kGuide: return Guide(target, reply);
     case Route::kMetrics:
       return reply->Own(MakeAnswer(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(views, now)));
     case Route::kHealth: return reply->Own(Health(views, now));
     case Route::kAreas: return reply->Own(AreasJson(views, now));
-    case Route::kGuide: {
-      const Answer* page = GuideAnswer(target.path);
-      return reply->Point(page != nullptr ? page : &kNotFound);
-    }
     default: return Document(reply->route, views.Get(area), now, reply);
   }
+}
+
+// The guide is for a browser that asks the bridge itself: one that uses the
+// bridge as its proxy must not see it stand in for another site's /guide/.
+void Responder::Guide(const Target& target, Reply* reply) const {
+  const Answer* page = target.proxyStyle ? nullptr : GuideAnswer(target.path);
+  if (page == nullptr) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
+  reply->Point(page);
 }
 
 void Responder::Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now,

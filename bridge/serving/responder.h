@@ -64,6 +64,7 @@ class Responder {
 
  private:
   bool LoggedIn(const Request& request) const;
+  void Guide(const Target& target, Reply* reply) const;
   void Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now, Reply* reply) const;
   Answer Health(AreaViews& views, int64_t now) const;
   Answer AreasJson(AreaViews& views, int64_t now) const;

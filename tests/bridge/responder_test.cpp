@@ -177,7 +177,9 @@ TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {
 }
 
 // Every path, plain and proxy-style, without the login, with a wrong one and
-// with the right one in either header: only /healthz is open without it.
+// with the right one in either header: only /healthz is open without it. The
+// guide is for a browser asking the bridge itself: proxy-style, it is
+// refused like any other site's address.
 TEST_F(ResponderTest, EveryDocumentNeedsTheLoginButHealth) {
   Login login("office", "pw");
   Responder guarded(metrics_, &login, 3 * 3600);
@@ -185,14 +187,14 @@ TEST_F(ResponderTest, EveryDocumentNeedsTheLoginButHealth) {
   const std::string good = BasicCredentials("office:pw"), wrong = BasicCredentials("office:pW");
   for (Route route : {Route::kLatest, Route::kMeter, Route::kChart, Route::kMetrics, Route::kHealth, Route::kGuide,
                       Route::kOther}) {
-    const std::string path = route == Route::kOther ? "/nothing" : route == Route::kGuide ? "/guide/" : RoutePath(route);
+    const std::string path = route == Route::kOther ? "/nothing" : RoutePath(route);
     const bool open = route == Route::kHealth;
     const int served = route == Route::kOther ? 404 : 200;
     for (const std::string host : {"", "http://tepco-usage-api.appspot.com"}) {
       const bool proxy = !host.empty();
       const int refused = open ? served : proxy ? 407 : 401;
       const std::string target = host + path;
-      const int servedHere = proxy && route == Route::kOther ? 403 : served;
+      const int servedHere = proxy && (route == Route::kOther || route == Route::kGuide) ? 403 : served;
       EXPECT_EQ(Answer({"GET", target, "", ""}, snapshot, 0, &guarded).answer().status, open ? servedHere : refused)
           << target;
       EXPECT_EQ(Answer({"GET", target, wrong, wrong}, snapshot, 0, &guarded).answer().status,
