@@ -107,6 +107,14 @@ void Reply::Own(Answer answer) {
   ownsAnswer_ = true;
 }
 
+// The guide is for a browser that asks the bridge itself: one that uses the
+// bridge as its proxy must not see it stand in for another site's /guide/.
+void Responder::Guide(const Target& target, Reply* reply) const {
+  const Answer* page = target.proxyStyle ? nullptr : GuideAnswer(target.path);
+  if (page == nullptr) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
+  reply->Point(page);
+}
+
 bool Responder::LoggedIn(const Request& request) const {
   // Both headers carry the same login; each client sends the one it knows.
   // Both are always checked so that a refusal takes the same time.
@@ -140,14 +148,6 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
     case Route::kAreas: return reply->Own(AreasJson(views, now));
     default: return Document(reply->route, views.Get(area), now, reply);
   }
-}
-
-// The guide is for a browser that asks the bridge itself: one that uses the
-// bridge as its proxy must not see it stand in for another site's /guide/.
-void Responder::Guide(const Target& target, Reply* reply) const {
-  const Answer* page = target.proxyStyle ? nullptr : GuideAnswer(target.path);
-  if (page == nullptr) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
-  reply->Point(page);
 }
 
 void Responder::Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now,

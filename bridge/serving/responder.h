@@ -63,8 +63,8 @@ class Responder {
   void Respond(const Request& request, AreaViews& views, int64_t now, Reply* reply) const;
 
  private:
-  bool LoggedIn(const Request& request) const;
   void Guide(const Target& target, Reply* reply) const;
+  bool LoggedIn(const Request& request) const;
   void Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now, Reply* reply) const;
   Answer Health(AreaViews& views, int64_t now) const;
   Answer AreasJson(AreaViews& views, int64_t now) const;
