@@ -81,6 +81,15 @@ Var Failed
 Page custom AreaPageCreate AreaPageLeave
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT "$(FinishText)"
+; Two offers, handled in shortcuts.nsh: the status page (checked) and the guide.
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "$(FinishOpenStatus)"
+!define MUI_FINISHPAGE_RUN_FUNCTION OpenStatusPage
+!define MUI_FINISHPAGE_SHOWREADME
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(FinishOpenGuide)"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION OpenGuide
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -142,6 +151,8 @@ Section "$(SecBridgeName)" SecBridge
   ${EndIf}
   Call PointProxyAtBridge
 SectionEnd
+
+!include "shortcuts.nsh"
 
 Section "-register" SecRegister
   ${IfNot} ${SectionIsSelected} ${SecBridge}
@@ -257,6 +268,7 @@ Section "Uninstall"
   Delete "$INSTDIR\gridwren-bridge.exe"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENCE.txt"
+  Call un.RemoveGuideAndShortcuts
   Delete "$INSTDIR\uninstall.exe"
   ; Only the files setup put there: a folder chosen with /D= may hold more.
   RMDir "$INSTDIR"

@@ -9,6 +9,7 @@ namespace gw::bridge {
 
 const char* RoutePath(Route route) {
   switch (route) {
+    case Route::kGuide: return "/guide/";  // the page and its pictures
     case Route::kLatest: return "/latest.json";
     case Route::kMeter: return "/images/meter/meter_setsuden.gif";
     case Route::kChart: return "/forecast/html/images/juyo-j.gif";

@@ -1,6 +1,7 @@
 #include "bridge/serving/responder.h"
 
 #include "bridge/cache/documents.h"
+#include "bridge/serving/guide.h"
 
 namespace gw::bridge {
 namespace {
@@ -78,6 +79,7 @@ Route RouteOf(std::string_view path) {
   for (Route r : {Route::kLatest, Route::kMeter, Route::kChart, Route::kHealth, Route::kMetrics, Route::kAreas}) {
     if (path == RoutePath(r)) return r;
   }
+  if (path.substr(0, kGuidePath.size()) == kGuidePath) return Route::kGuide;
   return Route::kOther;
 }
 
@@ -103,6 +105,14 @@ void Reply::Point(const Answer* answer, std::shared_ptr<const Snapshot> keep) {
 void Reply::Own(Answer answer) {
   owned_ = std::move(answer);
   ownsAnswer_ = true;
+}
+
+// The guide is for a browser that asks the bridge itself: one that uses the
+// bridge as its proxy must not see it stand in for another site's /guide/.
+void Responder::Guide(const Target& target, Reply* reply) const {
+  const Answer* page = target.proxyStyle ? nullptr : GuideAnswer(target.path);
+  if (page == nullptr) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
+  reply->Point(page);
 }
 
 bool Responder::LoggedIn(const Request& request) const {
@@ -131,6 +141,7 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
   if (reply->route == Route::kOther) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
   if (area == ServedAreas::kNone) return reply->Point(&kNotFound);
   switch (reply->route) {
+    case Route::kGuide: return Guide(target, reply);
     case Route::kMetrics:
       return reply->Own(MakeAnswer(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(views, now)));
     case Route::kHealth: return reply->Own(Health(views, now));

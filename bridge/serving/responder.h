@@ -64,6 +64,7 @@ class Responder {
   void Respond(const Request& request, AreaViews& views, int64_t now, Reply* reply) const;
 
  private:
+  void Guide(const Target& target, Reply* reply) const;
   bool LoggedIn(const Request& request) const;
   void Document(Route route, size_t area, AreaViews& views, int64_t now, Reply* reply) const;
   Answer Health(AreaViews& views, int64_t now) const;

@@ -112,6 +112,32 @@ TEST_F(ResponderTest, RefusesEverythingElseAndForwardsNothing) {
   EXPECT_EQ(Answer({"GET", "ftp://example.invalid/latest.json"}, snapshot).answer().status, 400);
 }
 
+// The guide is the program's own: the page at /guide/, each picture it shows
+// beside it, and nothing else under that path, whatever the request names.
+TEST_F(ResponderTest, ServesTheGuideAndEveryPictureItShows) {
+  Reply page = Answer({"GET", "/guide/"}, nullptr);
+  ASSERT_EQ(page.answer().status, 200);
+  EXPECT_THAT(page.answer().head, HasSubstr("Content-Type: text/html; charset=utf-8\r\n"));
+  EXPECT_THAT(page.answer().body, HasSubstr("<html lang=\"ja\">"));
+  EXPECT_THAT(page.answer().body, HasSubstr("<title>Gridwren の使い方</title>"));
+  const std::string& html = page.answer().body;
+  int pictures = 0;
+  for (size_t at = html.find("<img src=\""); at != std::string::npos; at = html.find("<img src=\"", at + 1)) {
+    const size_t start = at + 10;
+    const std::string name = html.substr(start, html.find('"', start) - start);
+    Reply picture = Answer({"GET", "/guide/" + name}, nullptr);
+    EXPECT_EQ(picture.answer().status, 200) << name;
+    EXPECT_THAT(picture.answer().head, HasSubstr("Content-Type: image/png\r\n")) << name;
+    EXPECT_EQ(picture.answer().body.substr(1, 3), "PNG") << name;
+    ++pictures;
+  }
+  EXPECT_GE(pictures, 2);
+  for (const char* other : {"/guide", "/guide/nothing.png", "/guide/../latest.json", "/guide/./index.html",
+                            "/guide/index.html/", "/guide//index.html", "/guide/%2e%2e/latest.json"}) {
+    EXPECT_EQ(Answer({"GET", other}, nullptr).answer().status, 404) << other;
+  }
+}
+
 TEST_F(ResponderTest, NoReadingYetIsA503WithoutNumbers) {
   Reply latest = Answer({"GET", "/latest.json"}, nullptr);
   EXPECT_EQ(latest.answer().status, 503);
@@ -156,13 +182,16 @@ TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {
 }
 
 // Every path, plain and proxy-style, without the login, with a wrong one and
-// with the right one in either header: only /healthz is open without it.
+// with the right one in either header: only /healthz is open without it. The
+// guide is for a browser asking the bridge itself: proxy-style, it is
+// refused like any other site's address.
 TEST_F(ResponderTest, EveryDocumentNeedsTheLoginButHealth) {
   Login login("office", "pw");
   Responder guarded(metrics_, &login, 3 * 3600);
   auto snapshot = SampleSnapshot();
   const std::string good = BasicCredentials("office:pw"), wrong = BasicCredentials("office:pW");
-  for (Route route : {Route::kLatest, Route::kMeter, Route::kChart, Route::kMetrics, Route::kHealth, Route::kOther}) {
+  for (Route route : {Route::kLatest, Route::kMeter, Route::kChart, Route::kMetrics, Route::kHealth, Route::kGuide,
+                      Route::kOther}) {
     const std::string path = route == Route::kOther ? "/nothing" : RoutePath(route);
     const bool open = route == Route::kHealth;
     const int served = route == Route::kOther ? 404 : 200;
@@ -170,7 +199,7 @@ TEST_F(ResponderTest, EveryDocumentNeedsTheLoginButHealth) {
       const bool proxy = !host.empty();
       const int refused = open ? served : proxy ? 407 : 401;
       const std::string target = host + path;
-      const int servedHere = proxy && route == Route::kOther ? 403 : served;
+      const int servedHere = proxy && (route == Route::kOther || route == Route::kGuide) ? 403 : served;
       EXPECT_EQ(Answer({"GET", target, "", ""}, snapshot, 0, &guarded).answer().status, open ? servedHere : refused)
           << target;
       EXPECT_EQ(Answer({"GET", target, wrong, wrong}, snapshot, 0, &guarded).answer().status,

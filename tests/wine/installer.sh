@@ -13,12 +13,14 @@
 # without one (no root, no unshare) the tests refuse to run.
 #
 # GWI_SCREENSHOT=FILE.png also saves the setup's first page, in Japanese
-# (docs/installer.png is made this way). GWI_CASES="name ..." runs only
+# (docs/installer.png is made this way), and GWI_PAGES=DIR the pages that
+# the guide shows as DIR/setup-*.png. GWI_CASES="name ..." runs only
 # those cases. Prints PASS/FAIL per case, then "N passed, N failed".
 set -euo pipefail
 [ -n "${GWI_SCREENSHOT:-}" ] && export GWI_SCREENSHOT=$(realpath -m "$GWI_SCREENSHOT")
 [ -n "${GWI_SETUP:-}" ] && export GWI_SETUP=$(realpath "$GWI_SETUP")
-case "${1:-}" in -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
+[ -n "${GWI_PAGES:-}" ] && export GWI_PAGES=$(realpath -m "$GWI_PAGES")
+case "${1:-}" in -h | --help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;; esac
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_WIN_DIR" >&2
   exit 2

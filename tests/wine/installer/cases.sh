@@ -23,7 +23,33 @@ expect_installed() {
   expect_eq "$(reg_value "$SERVICE" Start)" "REG_DWORD 0x2" "service start type (automatic)"
   expect_eq "$(reg_value "$SERVICE" ObjectName)" "REG_SZ NT AUTHORITY\\LocalService" "service account"
   bridge_answers "$port" || fail "nothing answers HTTP on 127.0.0.1:$port"
+  expect_guide
+  expect_eq "$(status_entry_url)" "http://127.0.0.1:$port/" "the Start menu's status entry"
 }
+
+# The guide in the program folder with every picture it shows, and its
+# Start-menu entry, which opens it.
+expect_guide() {
+  local guide pictures name
+  guide=$(unix_path "$PROGRAM")/guide
+  grep -q '<title>Gridwren の使い方</title>' "$guide/index.html" 2>/dev/null || fail "no guide in the program folder"
+  pictures=$(grep -o '<img src="[^"]*"' "$guide/index.html" 2>/dev/null | sed 's/<img src="//; s/"$//')
+  [ -n "$pictures" ] || fail "the installed guide shows no pictures"
+  for name in $pictures; do
+    [ -s "$guide/$name" ] || fail "the guide's picture $name is not installed"
+  done
+  tr -d '\0' <"$C/$START_MENU/Gridwren の使い方.lnk" 2>/dev/null | grep -qaF "$PROGRAM\guide\index.html" ||
+    fail "no Start-menu entry 'Gridwren の使い方' opening the guide"
+}
+
+# The address of the Start menu's Internet shortcut to the status page;
+# nothing when there is none.
+status_entry_url() {
+  tr -d '\0\r' <"$C/$START_MENU/Gridwren の状態.url" 2>/dev/null | sed -n 's/^URL=//p'
+}
+
+# Every user's Start menu folder of setup's entries, on the prefix's drive C.
+START_MENU="ProgramData/Microsoft/Windows/Start Menu/Programs/Gridwren"
 
 # A new PC whose plug-in has run once: its own defaults (no proxy) are there.
 case_install() {
@@ -154,6 +180,7 @@ case_uninstall() {
   expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.1" "TUServer kept"
   expect_eq "$(reg_value "$SETTINGS" TUPort)" "REG_DWORD 0x1f90" "TUPort kept"
   expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 95" "TUPercent kept"
+  ! [ -e "$C/$START_MENU" ] || fail "the Start menu's Gridwren folder is still there: $(ls "$C/$START_MENU" | tr '\n' ' ')"
   end_case
 }
 
@@ -169,6 +196,8 @@ case_plugin_only() {
   [ -s "$(unix_path "$PROGRAM")/uninstall.exe" ] || fail "no uninstaller"
   expect_eq "$(service_state)" "" "service state (none)"
   expect_eq "$(reg_value "$SETTINGS" TUServer)" "" "TUServer (none)"
+  expect_guide
+  ! [ -e "$C/$START_MENU/Gridwren の状態.url" ] || fail "a status entry without a bridge"
   end_case
 }
 
@@ -289,36 +318,64 @@ cancel_gui() {
 # through every page and chooses 関西 on the area page.
 case_gui_japanese() {
   begin_case gui_japanese
-  local out=${GWI_SCREENSHOT:-$CASE_DIR/first-page.png} geometry title="Gridwren セットアップ"
+  local out=${GWI_SCREENSHOT:-$CASE_DIR/first-page.png} title="Gridwren セットアップ"
   start_gui
   if wait_window "^$title\$"; then
     sleep 1 # the page paints its controls after the window maps
-    geometry=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
-      /Width:/ {w=$2} /Height:/ {h=$2} END {printf "%dx%d+%d+%d", w, h, x, y}')
-    import -window root -crop "$geometry" +repage "$out" || fail "import failed"
+    shoot_window "$out"
     cancel_gui "^$title\$"
   fi
   install_gui_kansai "^$title\$"
   end_case
 }
 
+# The setup's window as a picture.
+shoot_window() {
+  local geometry
+  geometry=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+    /Width:/ {w=$2} /Height:/ {h=$2} END {printf "%dx%d+%d+%d", w, h, x, y}')
+  import -window root -crop "$geometry" +repage "$1" || fail "import of $1 failed"
+}
+
 # Through every page with the keyboard, at its defaults but for the area
 # page, where three steps down the list from 東京 is 関西: the service
 # then reads Kansai. Each page gets a second to appear before its key.
+# On the last page the status page's offer is checked and the guide's is
+# ticked; both open in a browser, here a stand-in that notes what it was
+# given. With GWI_PAGES=DIR each page is
+# saved there as a picture first (the guide shows them).
 install_gui_kansai() {
-  local mail_client="$C/Program Files/RimArts/B2" key
+  local mail_client="$C/Program Files/RimArts/B2" key n=0
+  local pages=(welcome licence folder components area)
   mkdir -p "$mail_client"
   cp "$HOLDER" "$mail_client/B2.exe"
+  printf '#!/bin/sh\necho "$*" >>"%s"\n' "$CASE_DIR/opened" >"$CASE_DIR/browser"
+  chmod +x "$CASE_DIR/browser"
+  wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$CASE_DIR/browser" /f </dev/null >/dev/null 2>&1
+  # Every Windows opens .html files; this prefix, without Wine's HTML
+  # engine, has no association for them until it is given Wine's own.
+  wine reg add 'HKCR\.html' /ve /d htmlfile /f </dev/null >/dev/null 2>&1
   start_gui
   wait_window "$1" || return 0
   # Welcome, licence, plug-in folder, components; the area; the last page.
   for key in Return Return Return Return Down Down Down Return; do
     sleep 1
+    [ -n "${GWI_PAGES:-}" ] && [ $n -lt ${#pages[@]} ] && shoot_window "$GWI_PAGES/setup-${pages[$n]}.png"
+    n=$((n + 1))
     xdotool windowfocus --sync "$WINDOW" key "$key" 2>/dev/null || fail "cannot press $key"
   done
-  # The last page once the installation is done; until then Enter finds
-  # its button disabled.
+  # The last page comes once the Start menu's entries are made: the guide's
+  # offer is ticked there too, by a click on its text (the page's layout is
+  # the Modern UI's: the second box, 209 pixels down the window).
   local i
+  for i in $(seq 120); do
+    [ -e "$C/$START_MENU/Gridwren の状態.url" ] && break
+    sleep 0.5
+  done
+  sleep 2
+  [ -n "${GWI_PAGES:-}" ] && shoot_window "$GWI_PAGES/setup-finish.png"
+  xdotool mousemove --window "$WINDOW" --sync 260 209 click 1 2>/dev/null || fail "cannot tick the guide's offer"
+  # Enter finds the button disabled until the installation is done.
   for i in $(seq 60); do
     [ -e "$CASE_DIR/gui.rc" ] && break
     xdotool windowfocus --sync "$WINDOW" key Return 2>/dev/null || true
@@ -326,6 +383,14 @@ install_gui_kansai() {
   done
   wait "$GUI_PID" || true
   expect_eq "$(cat "$CASE_DIR/gui.rc" 2>/dev/null)" 0 "exit code of the install through the pages"
+  for i in $(seq 40); do
+    [ "$(wc -l <"$CASE_DIR/opened" 2>/dev/null)" = 2 ] && break
+    sleep 0.25
+  done
+  grep -qx 'http://127.0.0.1:8080/' "$CASE_DIR/opened" 2>/dev/null ||
+    fail "the last page did not open the status page: '$(tr '\n' '|' <"$CASE_DIR/opened" 2>/dev/null)'"
+  grep -q 'Gridwren/guide/index\.html$' "$CASE_DIR/opened" 2>/dev/null ||
+    fail "the last page did not open the guide: '$(tr '\n' '|' <"$CASE_DIR/opened" 2>/dev/null)'"
   local image
   image=$(reg_value "$SERVICE" ImagePath)
   [[ $image == *" --area kansai "* ]] || fail "the area page's 関西 is not on the service's command line: '$image'"
