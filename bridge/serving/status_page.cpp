@@ -10,7 +10,7 @@ namespace {
 // One stylesheet, inline: the page loads nothing from anywhere else, and a
 // phone's narrow screen gets the same cards one under the other.
 constexpr char kStyle[] =
-    "body{margin:0;font-family:\"Hiragino Sans\",\"Yu Gothic UI\",Meiryo,IPAGothic,sans-serif;"
+    "body{margin:0;font-family:\"Hiragino Sans\",\"Yu Gothic UI\",Meiryo,\"Noto Sans CJK JP\",IPAPGothic,sans-serif;"
     "background:#eef1f4;color:#1c2430;line-height:1.6}"
     "header,main,footer{max-width:68rem;margin:0 auto;padding:0 1rem}"
     "h1{font-size:1.4rem;margin:1rem 0 0}.now{margin:0;color:#4a5563}"
