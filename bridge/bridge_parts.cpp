@@ -111,7 +111,8 @@ BridgeParts::BridgeParts(const Options& options, const Clock& clock, int threads
       drawer_(std::make_unique<DrawingThread>(MakeChartDrawer(options.font))),
       areas_(std::make_unique<ServedAreas>(AreasOf(plan_))) {
   for (size_t i = 0; i < plan_.areas.size(); ++i) {
-    PollerConfig config{plan_.areas[i].area, plan_.areas[i].source, options.maxAgeSeconds};
+    PollerConfig config{plan_.areas[i].area, plan_.areas[i].source, options.maxAgeSeconds,
+                        options.alarmAfterSeconds};
     pollers_.push_back(std::make_unique<Poller>(config, areas_->cache(i), metrics_, *drawer_, clock_));
   }
   connectionCap_ = ListenerCap(options.maxConnections, plan_.listens.size());
@@ -151,10 +152,11 @@ std::string BridgeParts::Describe(const std::vector<uint16_t>& ports) const {
   }
   text += "; reading";
   for (size_t i = 0; i < plan_.areas.size(); ++i) {
-    text += (i ? ", " : " ") + std::string(plan_.areas[i].area->name) + " from " + plan_.areas[i].source;
+    text += (i ? ", " : " ") + std::string(plan_.areas[i].area->name) + " from " + ShownSource(plan_.areas[i].source);
   }
   return text + " every " + std::to_string(options_.refreshSeconds) + " s; max age " +
-         std::to_string(options_.maxAgeSeconds) + " s; " + (login_ ? "login required" : "no login") +
+         std::to_string(options_.maxAgeSeconds) + " s; alarm after " + std::to_string(options_.alarmAfterSeconds) +
+         " s; " + (login_ ? "login required" : "no login") +
          "; at most " + std::to_string(connectionCap_) + " connections per listener, " +
          std::to_string(options_.maxConnectionsPerClient) + " per client";
 }

@@ -51,6 +51,7 @@ int ServingThreads() {
 // Serves until `stop` is asked; `ready` is called once it listens.
 void Serve(const Options& o, StopRequest& stop, const std::function<void()>& ready) {
   SystemClock clock;
+  ForwardNoticesToSystemLog();
   BridgeParts parts(o, clock, ServingThreads());
   const std::vector<uint16_t> ports = parts.Listen();
   parts.Start();

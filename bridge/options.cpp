@@ -12,6 +12,7 @@ namespace gw::bridge {
 const char kUsage[] =
     "usage: gridwren-bridge [--area NAME] [--listen ADDR:PORT[=AREA]]... [--port-file FILE]\n"
     "                       [--source [AREA=]URL]... [--refresh SECONDS] [--max-age SECONDS]\n"
+    "                       [--alarm-after SECONDS]\n"
     "                       [--user NAME --password-file FILE] [--font FONT]\n"
     "                       [--max-connections N] [--max-connections-per-client N]\n"
     "\n"
@@ -45,6 +46,12 @@ const char kUsage[] =
     "                         proxy that https_proxy/no_proxy name, as curl would\n"
     "  --refresh SECONDS      seconds between fetches (default 300, at least 1)\n"
     "  --max-age SECONDS      a reading older than this is not served (default 10800)\n"
+    "  --alarm-after SECONDS  an area without a fresh reading for this long (from\n"
+    "                         the start too) raises its alarm: one log line\n"
+    "                         \"AREA: alarm: ...\" and one \"AREA: alarm over: ...\"\n"
+    "                         when a fresh reading comes back; a long outage is\n"
+    "                         said again once a day; on Windows both also go to\n"
+    "                         the Event Log (default 3600)\n"
     "  --user NAME            require this Basic login (with --password-file);\n"
     "                         /healthz stays open\n"
     "  --password-file FILE   the login's password: the file's first line\n"
@@ -64,6 +71,8 @@ const char kUsage[] =
     "One line per request and per upstream fetch goes to standard output. When\n"
     "its reader falls behind, lines are dropped rather than waited for, and the\n"
     "log says how many; connections refused at a cap are logged once a second.\n"
+    "A source's login and query are sent to the operator only: the log and the\n"
+    "documents show its scheme, host and path.\n"
     "SIGTERM or SIGINT ends it (on Windows: Ctrl-C, Ctrl-Break, closing the\n"
     "console window, or stopping the service). Exit status: 0 stopped, 1 failed\n"
     "(the message names the cause), 2 bad usage.\n";
@@ -74,7 +83,8 @@ const char kServiceUsage[] =
     "  --install-service [options]  register the service: it starts with Windows\n"
     "                         as NT AUTHORITY\\LocalService and runs with these\n"
     "                         options; it logs to %ProgramData%\\Gridwren\\bridge.log\n"
-    "                         and its start, stop and failures to the Event Log\n"
+    "                         and its start, stop, failures and each area's\n"
+    "                         alarm and its end to the Event Log\n"
     "  --uninstall-service    stop the service and remove it\n"
     "  --service              how the service manager starts it; not for consoles\n";
 
@@ -166,6 +176,7 @@ const std::map<std::string, std::pair<Setter, std::string>>& Table() {
       {"--source", {ParseSource, "an http:// or https:// URL, or AREA=URL with AREA " + areas}},
       {"--refresh", {number(1, 86400, &Options::refreshSeconds), "whole seconds from 1 to 86400"}},
       {"--max-age", {number(1, 30 * 86400, &Options::maxAgeSeconds), "whole seconds from 1 to 2592000"}},
+      {"--alarm-after", {number(1, 30 * 86400, &Options::alarmAfterSeconds), "whole seconds from 1 to 2592000"}},
       {"--user", {text(&Options::user), "a user name"}},
       {"--password-file", {text(&Options::passwordFile), "a file name"}},
       {"--font", {text(&Options::font), "a font file or family name"}},

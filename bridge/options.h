@@ -27,6 +27,7 @@ struct Options {
   std::map<std::string, std::string> areaSources;  // --source AREA=URL
   int64_t refreshSeconds = 300;
   int64_t maxAgeSeconds = 3 * 3600;
+  int64_t alarmAfterSeconds = 3600;
   std::string user;
   std::string passwordFile;
   std::string font;  // empty: the platform's own default (OpenChartFont)

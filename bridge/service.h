@@ -30,6 +30,12 @@ using ServeFunction = std::function<void(StopRequest& stop, const std::function<
 // exit status.
 int RunAsService(const ServeFunction& serve);
 
+// Sends the notices (an area's alarm and its end) also to the system's own
+// log from now on: on Windows the Event Log, as a warning and an
+// information event, in a console as in the service. Elsewhere the log line
+// is all (a supervisor such as systemd keeps it).
+void ForwardNoticesToSystemLog();
+
 // The service was started with options it cannot use: reports `error` to
 // the service manager and the logs as a failure to start. Returns `status`.
 int FailAsService(const std::string& error, int status);

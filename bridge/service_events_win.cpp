@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "bridge/log/event_log.h"
+#include "bridge/service.h"
 #include "bridge/upstream/winhttp_support.h"
 #include "event_messages.h"
 
@@ -18,15 +20,27 @@ WORD TypeOf(EventKind kind) {
   }
 }
 
-}  // namespace
-
-void WriteServiceEvent(EventKind kind, const std::string& utf8) {
+void WriteEvent(EventKind kind, DWORD id, const std::string& utf8) {
   HANDLE source = RegisterEventSourceW(nullptr, kServiceName);
   if (source == nullptr) return;  // nowhere else to say it: the log file has it
   std::wstring text = Widen(utf8);
   const wchar_t* strings[] = {text.c_str()};
-  ReportEventW(source, TypeOf(kind), 0, GW_EVENT_LINE, nullptr, 1, 0, strings, nullptr);
+  ReportEventW(source, TypeOf(kind), 0, id, nullptr, 1, 0, strings, nullptr);
   DeregisterEventSource(source);
+}
+
+}  // namespace
+
+void WriteServiceEvent(EventKind kind, const std::string& utf8) { WriteEvent(kind, GW_EVENT_LINE, utf8); }
+
+void ForwardNoticesToSystemLog() {
+  SetNoticeForwarder([](Notice notice, const std::string& line) {
+    if (notice == Notice::kAlarm) {
+      WriteEvent(EventKind::kWarning, GW_EVENT_ALARM, line);
+    } else {
+      WriteEvent(EventKind::kInformation, GW_EVENT_ALARM_OVER, line);
+    }
+  });
 }
 
 bool AddEventSource(const std::wstring& programPath, unsigned long* error) {

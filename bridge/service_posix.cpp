@@ -23,6 +23,8 @@ int UninstallService() { return NotHere("--uninstall-service"); }
 
 int RunAsService(const ServeFunction&) { return NotHere("--service"); }
 
+void ForwardNoticesToSystemLog() {}
+
 int FailAsService(const std::string& error, int) {
   std::fprintf(stderr, "gridwren-bridge: %s\n", error.c_str());
   return NotHere("--service");

@@ -31,9 +31,7 @@ struct Snapshot {
   Answer meter;             // the meter GIF
   Answer chart;             // today's graph GIF
   Answer health;            // /healthz while the reading is fresh
-  Answer staleLatest;       // /latest.json once it is older than --max-age
-  Answer staleOther;        // the GIFs and /healthz then
-  std::string staleReason;  // why, in words: the stale answers' message
+  std::string staleReason;  // once it is older than --max-age: that, in words
 };
 
 class Cache {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "bridge/cache/source_documents.h"
 #include "bridge/reading/japan_time.h"
 
 namespace gw::bridge {
@@ -45,8 +46,6 @@ std::string JsonString(std::string_view text) {
 
 namespace {
 
-constexpr char kNoReading[] = "no reading yet: the source has given no actual demand so far";
-
 std::string HourText(const Reading& r) { return UnixToJapanIso(ReadingTime(r)); }
 
 }  // namespace
@@ -86,35 +85,23 @@ std::shared_ptr<const Snapshot> RenderSnapshot(Rendering in) {
   s->chart = MakeAnswer(200, kGifType, std::move(in.chartGif));
   const std::string hour = HourText(in.reading);
   s->health = MakeAnswer(200, kTextType, "ok: reading of " + hour + ", file updated " + in.reading.updated + "\n");
-  const std::string stale = "the latest reading, of " + hour + ", is older than " +
-                            std::to_string(in.maxAgeSeconds) + " s (--max-age): the source has not been updated";
-  s->staleLatest = JsonError(503, stale);
-  s->staleOther = MakeAnswer(503, kTextType, stale + "\n");
-  s->staleReason = stale;
+  s->staleReason = "the latest reading, of " + hour + ", is older than " + std::to_string(in.maxAgeSeconds) +
+                   " s (--max-age)";
   s->reading = std::move(in.reading);
   s->day = std::move(in.day);
   return s;
 }
 
-const Answer& NoReadingLatest() {
-  static const Answer answer = JsonError(503, kNoReading);
-  return answer;
-}
-
-const Answer& NoReadingOther() {
-  static const Answer answer =
-      MakeAnswer(503, kTextType, std::string(kNoReading) + "\n");
-  return answer;
-}
-
-std::string AreaEntryJson(const Area& area, const Snapshot* snapshot, bool stale) {
+std::string AreaEntryJson(const Area& area, const SourceView& view) {
   std::string entry = "{\"name\": " + JsonString(area.name) + ", \"display_name\": " + JsonString(area.label);
-  if (snapshot != nullptr && !stale) {
+  if (view.Fresh()) {
     // The reading's object is /latest.json's body without its line end.
-    const std::string& latest = snapshot->latest.body;
-    return entry + ", \"status\": 200, \"reading\": " + latest.substr(0, latest.size() - 1) + "}";
+    const std::string& latest = view.snapshot->latest.body;
+    entry += ", \"status\": 200, \"reading\": " + latest.substr(0, latest.size() - 1);
+  } else {
+    entry += ", \"status\": 503, \"error\": " + JsonString(UnservedReason(view));
   }
-  return entry + ", \"status\": 503, \"error\": " + JsonString(snapshot ? snapshot->staleReason : kNoReading) + "}";
+  return entry + SourceJsonMembers(view) + "}";
 }
 
 }  // namespace gw::bridge

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "bridge/cache/cache.h"
+#include "bridge/cache/source_documents.h"
 #include "bridge/reading/areas.h"
 
 namespace gw::bridge {
@@ -31,7 +32,7 @@ struct Rendering {
   DayFigures day;
   std::string meterGif;
   std::string chartGif;
-  std::string source;     // the upstream URL, named in /latest.json
+  std::string source;     // the upstream URL as shown (ShownSource), named in /latest.json
   int64_t maxAgeSeconds;  // for the stale answers' wording
   const Area* area;       // whose reading it is
 };
@@ -39,14 +40,10 @@ struct Rendering {
 // Everything a new reading serves.
 std::shared_ptr<const Snapshot> RenderSnapshot(Rendering rendering);
 
-// The answers while no reading is held.
-const Answer& NoReadingLatest();
-const Answer& NoReadingOther();
-
 // One area's entry in /areas.json: its name, 表示名 and HTTP status, then
 // its reading with the fields of /latest.json, or the error /latest.json
-// would give. `snapshot` may be null; `stale` says it is older than --max-age.
-std::string AreaEntryJson(const Area& area, const Snapshot* snapshot, bool stale);
+// would give, and its source's status (source_documents.h).
+std::string AreaEntryJson(const Area& area, const SourceView& view);
 
 // A JSON string, quoted and escaped.
 std::string JsonString(std::string_view text);

@@ -1,5 +1,7 @@
 #include "bridge/cache/metrics.h"
 
+#include <algorithm>
+
 #include "bridge/cache/cache.h"
 #include "bridge/log/event_log.h"
 
@@ -72,6 +74,35 @@ std::string AreaLabel(const AreaReading& a) { return "area=\"" + std::string(a.a
 
 }  // namespace
 
+// One gauge per area and state, 1 for the state the area is in: an alert
+// rule needs no knowledge of the words.
+std::string Metrics::RenderSourceStates(const std::vector<AreaReading>& areas) {
+  std::string out =
+      "# HELP gridwren_bridge_source_state The state of the area's source: 1 for the one it is in, else 0.\n"
+      "# TYPE gridwren_bridge_source_state gauge\n";
+  for (const AreaReading& a : areas) {
+    for (size_t i = 0; i < kSourceStateCount; ++i) {
+      const SourceState state = static_cast<SourceState>(i);
+      out += "gridwren_bridge_source_state{" + AreaLabel(a) + ",state=\"" + SourceStateName(state) + "\"} " +
+             (state == a.state ? "1\n" : "0\n");
+    }
+  }
+  out += "# HELP gridwren_bridge_source_state_since_timestamp_seconds Since when the area's source has been in its "
+         "state (0: no fetch has ended).\n"
+         "# TYPE gridwren_bridge_source_state_since_timestamp_seconds gauge\n";
+  for (const AreaReading& a : areas) {
+    out += "gridwren_bridge_source_state_since_timestamp_seconds{" + AreaLabel(a) + "} " +
+           std::to_string(std::max<int64_t>(0, a.since)) + "\n";
+  }
+  out += "# HELP gridwren_bridge_source_degraded 1 while a fresh reading is served although the last fetch failed "
+         "or was refused.\n"
+         "# TYPE gridwren_bridge_source_degraded gauge\n";
+  for (const AreaReading& a : areas) {
+    out += "gridwren_bridge_source_degraded{" + AreaLabel(a) + "} " + (a.degraded ? "1\n" : "0\n");
+  }
+  return out;
+}
+
 std::string Metrics::Render(const std::vector<AreaReading>& areas, int64_t now) const {
   std::string out =
       "# HELP gridwren_bridge_requests_total Requests answered, by path and status.\n"
@@ -102,6 +133,7 @@ std::string Metrics::Render(const std::vector<AreaReading>& areas, int64_t now) 
     out += "gridwren_bridge_last_good_upstream_read_timestamp_seconds{" + AreaLabel(a) + "} " +
            std::to_string(upstream_[AreaIndex(*a.area)].lastGoodRead.load()) + "\n";
   }
+  out += RenderSourceStates(areas);
   out += RenderConnections();
   out += "# HELP gridwren_bridge_reading_age_seconds Age of the area's held reading, from the start of its hour.\n"
          "# TYPE gridwren_bridge_reading_age_seconds gauge\n";

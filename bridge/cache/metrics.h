@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/cache/source_status.h"
 #include "bridge/reading/areas.h"
 
 namespace gw::bridge {
@@ -29,10 +30,14 @@ const char* RoutePath(Route route);
 enum class FetchResult { kOk, kFailed, kAwaitingNewDay };
 constexpr size_t kFetchResultCount = 3;
 
-// A served area and the reading it holds (null: none), for /metrics.
+// A served area, the reading it holds (null: none) and its source's state
+// as shown at the moment, for /metrics.
 struct AreaReading {
   const Area* area;
   const Snapshot* snapshot;
+  SourceState state = SourceState::kStarting;
+  bool degraded = false;
+  int64_t since = -1;  // when `state` began; -1: no fetch has ended
 };
 
 // What happened to a connection apart from its requests.
@@ -59,6 +64,7 @@ class Metrics {
 
  private:
   std::string RenderConnections() const;
+  static std::string RenderSourceStates(const std::vector<AreaReading>& areas);
 
   static constexpr std::array<int, 11> kStatuses{200, 400, 401, 403, 404, 405, 407, 408, 431, 503, 0};
   std::array<std::array<std::atomic<uint64_t>, kStatuses.size()>, kRouteCount> requests_{};

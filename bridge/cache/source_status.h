@@ -28,6 +28,10 @@ constexpr size_t kSourceStateCount = 6;
 // The state's name as /areas.json and /metrics give it: "starting",
 // "fresh", "awaiting_new_day", "upstream_failed", "file_refused", "stale".
 const char* SourceStateName(SourceState state);
+// The state in the words of the log and the error bodies: "starting",
+// "fresh", "awaiting the new day", "upstream failed", "file refused",
+// "stale".
+const char* SourceStateWords(SourceState state);
 
 struct SourceStatus {
   SourceState state = SourceState::kStarting;  // the last fetch's outcome
@@ -41,6 +45,11 @@ struct SourceStatus {
 // The state shown at `now`: the last fetch's, except that a held reading
 // that has grown older than --max-age since makes a fresh area stale.
 SourceState ShownState(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
+
+// Since when the shown state holds: the status's own time, except for a
+// fresh area whose reading has since grown older than --max-age, which is
+// stale from the moment it passed that age.
+int64_t ShownSince(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
 
 // A reading younger than --max-age is still served, but the last fetch
 // failed or was refused: the area is "degraded".

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "bridge/log/log_queue.h"
 #include "bridge/log/log_stamp.h"
@@ -49,6 +50,27 @@ void LogLineNow(const char* format, ...) {
   va_start(args, format);
   Push(true, format, args);
   va_end(args);
+}
+
+namespace {
+
+std::mutex forwarderLock;
+NoticeForwarder& Forwarder() {
+  static NoticeForwarder* forward = new NoticeForwarder;  // never destroyed, as the log
+  return *forward;
+}
+
+}  // namespace
+
+void LogNotice(Notice notice, const std::string& line) {
+  LogLineNow("%s", line.c_str());
+  std::lock_guard<std::mutex> hold(forwarderLock);
+  if (Forwarder()) Forwarder()(notice, line);
+}
+
+void SetNoticeForwarder(NoticeForwarder forward) {
+  std::lock_guard<std::mutex> hold(forwarderLock);
+  Forwarder() = std::move(forward);
 }
 
 uint64_t LogLinesDropped() { return TheLog().Dropped(); }

@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "bridge/log/log_sink.h"
 
@@ -23,6 +25,17 @@ void LogLine(const char* format, ...) GW_LOG_FORMAT;
 // For events that are rare and matter (start, stop, upstream fetches): these
 // may use a reserve kept for them when the queue is full of request lines.
 void LogLineNow(const char* format, ...) GW_LOG_FORMAT;
+
+// The few events someone must hear of even when nobody reads the log: an
+// area has had no fresh reading for too long, and its end. Each is a log
+// line first; a platform may also pass it on (Windows: to the Event Log).
+enum class Notice { kAlarm, kAlarmOver };
+void LogNotice(Notice notice, const std::string& line);
+
+// Where notices go besides the log from now on; none by default. Called on
+// the thread that logs the notice, which must not wait long in it.
+using NoticeForwarder = std::function<void(Notice notice, const std::string& line)>;
+void SetNoticeForwarder(NoticeForwarder forward);
 
 // Lines dropped because the log's reader did not keep up.
 uint64_t LogLinesDropped();

@@ -1,5 +1,7 @@
 #include "bridge/reading/areas.h"
 
+#include <algorithm>
+
 #include "bridge/reading/japan_time.h"
 
 namespace gw::bridge {
@@ -52,5 +54,18 @@ std::string SourceForDay(std::string_view source, int64_t unixSeconds) {
 }
 
 bool IsDatedSource(std::string_view source) { return source.find(kDatePlaceholder) != std::string_view::npos; }
+
+// The login ends at the last '@' before the path. A password holding '?'
+// or '#' is still taken for the login's, never shown as a host.
+std::string ShownSource(std::string_view url) {
+  const size_t scheme = url.find("://");
+  const size_t hostAt = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const size_t pathAt = std::min(url.find('/', hostAt), url.size());
+  const size_t login = url.substr(0, pathAt).rfind('@');
+  const size_t kept = login == std::string_view::npos || login < hostAt ? hostAt : login + 1;
+  std::string_view rest = url.substr(kept);
+  rest = rest.substr(0, std::min(rest.find_first_of("?#"), rest.size()));
+  return std::string(url.substr(0, hostAt)) + std::string(rest);
+}
 
 }  // namespace gw::bridge

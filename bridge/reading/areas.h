@@ -35,4 +35,10 @@ std::string AreaNames();
 std::string SourceForDay(std::string_view source, int64_t unixSeconds);
 bool IsDatedSource(std::string_view source);
 
+// The source as the bridge shows and logs it: its scheme, host (with the
+// port) and path. A login in it (user:password@) and its query (a token,
+// say) are the operator's secrets for this bridge alone: they are sent to
+// the operator, never served to clients nor written to the log.
+std::string ShownSource(std::string_view url);
+
 }  // namespace gw::bridge

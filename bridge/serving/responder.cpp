@@ -158,29 +158,31 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
     case Route::kAreas: return reply->Own(AreasJson(views, now));
     case Route::kPage: return reply->Own(Page(request, views, ServedAreas::kNone, now));
     case Route::kAreaPage: return reply->Own(Page(request, views, area, now));
-    default: return Document(reply->route, views.Get(area), now, reply);
+    default: return Document(reply->route, area, views, now, reply);
   }
 }
 
-void Responder::Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now,
-                         Reply* reply) const {
-  const bool latest = IsLatest(route);
-  if (!snapshot) return reply->Point(latest ? &NoReadingLatest() : &NoReadingOther());
-  if (!Fresh(snapshot.get(), now)) {
-    return reply->Point(latest ? &snapshot->staleLatest : &snapshot->staleOther, snapshot);
-  }
-  reply->Point(DocumentOf(*snapshot, route), snapshot);
+void Responder::Document(Route route, size_t area, AreaViews& views, int64_t now, Reply* reply) const {
+  const std::shared_ptr<const Snapshot>& snapshot = views.Get(area);
+  SourceView view{snapshot.get(), nullptr, now, maxAge_};
+  if (view.Fresh()) return reply->Point(DocumentOf(*snapshot, route), snapshot);
+  // The status is read only here: a served document costs no more than before.
+  const std::shared_ptr<const SourceStatus> status = views.areas().cache(area).Status();
+  view.status = status.get();
+  reply->Own(UnservedAnswer(view, IsLatest(route)));
 }
 
-// 200 only while every served area holds a fresh reading; one line per area.
+// 200 only while every served area holds a fresh reading; one line per area,
+// saying also when a fresh reading is still served although its source
+// failed ("degraded").
 Answer Responder::Health(AreaViews& views, int64_t now) const {
   bool healthy = true;
   std::string text;
   for (size_t i = 0; i < views.areas().size(); ++i) {
-    const Snapshot* s = views.Get(i).get();
-    const Answer& own = s == nullptr ? NoReadingOther() : Fresh(s, now) ? s->health : s->staleOther;
-    healthy = healthy && own.status == 200;
-    text += std::string(views.areas().area(i).name) + ": " + own.body;
+    const std::shared_ptr<const SourceStatus> status = views.areas().cache(i).Status();
+    const SourceView view{views.Get(i).get(), status.get(), now, maxAge_};
+    healthy = healthy && view.Fresh();
+    text += std::string(views.areas().area(i).name) + ": " + HealthLine(view) + "\n";
   }
   return MakeAnswer(healthy ? 200 : 503, kTextType, std::move(text));
 }
@@ -189,8 +191,9 @@ Answer Responder::AreasJson(AreaViews& views, int64_t now) const {
   std::string body = "{";
   for (size_t i = 0; i < views.areas().size(); ++i) {
     const Area& area = views.areas().area(i);
-    const Snapshot* s = views.Get(i).get();
-    body += (i ? ",\n " : "") + JsonString(area.name) + ": " + AreaEntryJson(area, s, s && !Fresh(s, now));
+    const std::shared_ptr<const SourceStatus> status = views.areas().cache(i).Status();
+    const SourceView view{views.Get(i).get(), status.get(), now, maxAge_};
+    body += (i ? ",\n " : "") + JsonString(area.name) + ": " + AreaEntryJson(area, view);
   }
   return MakeAnswer(200, kJsonType, body + "}\n");
 }
@@ -217,7 +220,13 @@ Answer Responder::Page(const Request& request, AreaViews& views, size_t area, in
 
 std::string Responder::MetricsText(AreaViews& views, int64_t now) const {
   std::vector<AreaReading> areas;
-  for (size_t i = 0; i < views.areas().size(); ++i) areas.push_back({&views.areas().area(i), views.Get(i).get()});
+  std::vector<std::shared_ptr<const SourceStatus>> statuses;
+  for (size_t i = 0; i < views.areas().size(); ++i) {
+    statuses.push_back(views.areas().cache(i).Status());
+    const SourceView view{views.Get(i).get(), statuses.back().get(), now, maxAge_};
+    areas.push_back({&views.areas().area(i), view.snapshot, view.Shown(), view.IsDegraded(),
+                     view.status ? ShownSince(*view.status, view.snapshot, now, maxAge_) : -1});
+  }
   return metrics_.Render(areas, now);
 }
 

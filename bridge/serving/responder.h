@@ -12,6 +12,7 @@
 #include "bridge/cache/cache.h"
 #include "bridge/cache/metrics.h"
 #include "bridge/cache/served_areas.h"
+#include "bridge/cache/source_documents.h"
 #include "bridge/serving/login.h"
 
 namespace gw::bridge {
@@ -66,14 +67,11 @@ class Responder {
 
  private:
   bool LoggedIn(const Request& request) const;
-  void Document(Route route, const std::shared_ptr<const Snapshot>& snapshot, int64_t now, Reply* reply) const;
+  void Document(Route route, size_t area, AreaViews& views, int64_t now, Reply* reply) const;
   Answer Health(AreaViews& views, int64_t now) const;
   Answer AreasJson(AreaViews& views, int64_t now) const;
   Answer Page(const Request& request, AreaViews& views, size_t area, int64_t now) const;
   std::string MetricsText(AreaViews& views, int64_t now) const;
-  bool Fresh(const Snapshot* snapshot, int64_t now) const {
-    return snapshot != nullptr && now - snapshot->readingTime <= maxAge_;
-  }
 
   Metrics& metrics_;
   const Login* login_;

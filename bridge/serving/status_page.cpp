@@ -1,6 +1,7 @@
 #include "bridge/serving/status_page.h"
 
 #include "base/codepage.h"
+#include "bridge/cache/source_documents.h"
 #include "bridge/charts/chart_layout.h"
 #include "bridge/reading/japan_time.h"
 
@@ -157,7 +158,8 @@ std::string Detail(const PageArea& a, const PageContext& c) {
   html += Row("取得元", "source", st && !st->source.empty() ? "<code>" + HtmlText(st->source) + "</code>" : "まだありません");
   html += Row("前回の取得", "last-fetch", HtmlText(When(st ? st->lastFetch : -1, c.now)));
   if (st != nullptr && !st->outcome.empty()) html += Row("その結果", "outcome", HtmlText(st->outcome));
-  if (st != nullptr && st->since >= 0) html += Row("この状態の始まり", "since", HtmlText(When(st->since, c.now)));
+  const int64_t since = st ? ShownSince(*st, a.snapshot, c.now, c.maxAgeSeconds) : -1;
+  if (since >= 0) html += Row("この状態の始まり", "since", HtmlText(When(since, c.now)));
   html += Row("値の古さ", "age", a.snapshot ? Duration(c.now - a.snapshot->readingTime) + "（上限 " +
                                                   Duration(c.maxAgeSeconds) + "）"
                                             : "値はまだありません");
@@ -165,11 +167,12 @@ std::string Detail(const PageArea& a, const PageContext& c) {
 }
 
 std::string AreaCard(const PageArea& a, const PageContext& c) {
-  static const SourceStatus kNoFetchYet;
-  const SourceStatus& status = a.status ? *a.status : kNoFetchYet;
-  const SourceState state = ShownState(status, a.snapshot, c.now, c.maxAgeSeconds);
-  const bool degraded = Degraded(status, a.snapshot, c.now, c.maxAgeSeconds);
-  const bool served = a.snapshot != nullptr && c.now - a.snapshot->readingTime <= c.maxAgeSeconds;
+  // The same view of the area as the documents', so that the page and the
+  // API never disagree.
+  const SourceView view{a.snapshot, a.status, c.now, c.maxAgeSeconds};
+  const SourceState state = view.Shown();
+  const bool degraded = view.IsDegraded();
+  const bool served = view.Fresh();
   const std::string name = HtmlText(a.area->name);
   std::string html = "<section class=\"area st-" + std::string(degraded ? "degraded" : SourceStateName(state)) +
                      "\" id=\"" + name + "\" data-area=\"" + name + "\" data-state=\"" + SourceStateName(state) + "\">\n";

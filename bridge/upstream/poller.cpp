@@ -34,7 +34,17 @@ Poller::Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer&
       metrics_(metrics),
       drawer_(drawer),
       clock_(clock),
-      maxAge_(config.maxAgeSeconds) {}
+      maxAge_(config.maxAgeSeconds),
+      alarm_(area_.name, config.alarmAfterSeconds, clock.UnixNow()) {
+  // Until the first fetch ends the area is starting: the documents can
+  // already say so and name the source.
+  auto status = std::make_shared<SourceStatus>();
+  status->since = clock.UnixNow();
+  status->outcome = "the first fetch has not ended yet";
+  status->source = ShownSource(upstream_->url());
+  status_ = *status;
+  cache_.PublishStatus(std::move(status));
+}
 
 Poller::~Poller() { Stop(); }
 
@@ -74,7 +84,7 @@ void Poller::FollowDay(int64_t now) {
     next = std::make_unique<Upstream>(url);
   } catch (const std::exception& e) {
     // Tried again at the next refresh; meanwhile the old day's file.
-    LogLineNow("%s: cannot move on to %s: %s", area_.name, url.c_str(), e.what());
+    LogLineNow("%s: cannot move on to %s: %s", area_.name, ShownSource(url).c_str(), e.what());
     return;
   }
   {
@@ -88,7 +98,7 @@ void Poller::FollowDay(int64_t now) {
                                                                       std::to_string(maxAge_) + " s (--max-age)";
   LogLineNow("%s: a new day in Japan: reading %s from now on; until its first actual (about 1 a.m.) a missing "
              "file or one without actuals is expected and not logged; %s",
-             area_.name, url.c_str(), held.c_str());
+             area_.name, ShownSource(url).c_str(), held.c_str());
 }
 
 // Just after midnight the new day's file may not exist yet, or exist
@@ -102,31 +112,60 @@ bool Poller::AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) con
 std::string Poller::RefreshOnce() {
   FollowDay(clock_.UnixNow());
   Fetched f = upstream_->Fetch();
-  const char* url = upstream_->url().c_str();
   std::string outcome;
-  bool good = false;
-  noActualYet_ = false;
-  if (f.kind == Fetched::Kind::kNotModified) {
-    good = true;
-    outcome = "not modified";
-  } else if (f.kind == Fetched::Kind::kFailed) {
-    outcome = "failed: " + f.error;
-  } else {
-    good = Take(f.body, &outcome);
-    if (good) upstream_->Remember(f);
-  }
+  const bool good = Settle(f, &outcome);
   const int64_t now = clock_.UnixNow();
   if (AwaitingNewDay(f, noActualYet_, now)) {
     metrics_.CountFetch(AreaIndex(area_), FetchResult::kAwaitingNewDay);
+    Record(SourceState::kAwaitingNewDay, "expected just after midnight: " + outcome, now);
     return {};
   }
   metrics_.CountFetch(AreaIndex(area_), good ? FetchResult::kOk : FetchResult::kFailed);
   if (good) metrics_.SetLastGoodRead(AreaIndex(area_), now);
+  const SourceState state = good                               ? SoundState(now, &outcome)
+                            : f.kind == Fetched::Kind::kFailed ? SourceState::kUpstreamFailed
+                                                               : SourceState::kFileRefused;
   char head[64];
   std::snprintf(head, sizeof head, " %ld %zu B %.3f s: ", f.status, f.body.size(), f.seconds);
-  std::string line = std::string(area_.name) + ": upstream GET " + url + head + outcome;
+  std::string line = std::string(area_.name) + ": upstream GET " + ShownSource(upstream_->url()) + head + outcome;
   LogLineNow("%s", line.c_str());
+  Record(state, std::move(outcome), now);
   return line;
+}
+
+bool Poller::Settle(const Fetched& f, std::string* outcome) {
+  noActualYet_ = false;
+  if (f.kind == Fetched::Kind::kNotModified) {
+    *outcome = "not modified";
+    return true;
+  }
+  if (f.kind == Fetched::Kind::kFailed) {
+    *outcome = "failed: " + f.error;
+    return false;
+  }
+  const bool good = Take(f.body, outcome);
+  if (good) upstream_->Remember(f);
+  return good;
+}
+
+SourceState Poller::SoundState(int64_t now, std::string* outcome) const {
+  if (heldTime_ >= 0 && now - heldTime_ <= maxAge_) return SourceState::kFresh;
+  *outcome += heldTime_ < 0 ? "; stale: no reading is held"
+                            : "; stale: the held reading is older than " + std::to_string(maxAge_) + " s (--max-age)";
+  return SourceState::kStale;
+}
+
+void Poller::Record(SourceState state, std::string outcome, int64_t now) {
+  auto status = std::make_shared<SourceStatus>();
+  status->state = state;
+  status->outcome = std::move(outcome);
+  status->since = state == status_.state ? status_.since : now;
+  status->lastFetch = now;
+  status->lastFresh = state == SourceState::kFresh ? now : status_.lastFresh;
+  status->source = ShownSource(upstream_->url());
+  status_ = *status;
+  cache_.PublishStatus(std::move(status));
+  alarm_.After(status_, now);
 }
 
 bool Poller::Take(std::string_view bytes, std::string* outcome) {
@@ -142,7 +181,8 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
   }
   if (!file->reading) {
     noActualYet_ = true;
-    *outcome = "no actual demand in the file yet (" + file->day.updated + "); the held reading stays";
+    *outcome = "no actual demand in the file yet (" + file->day.updated + ")" +
+               (heldTime_ < 0 ? "" : "; the held reading stays");
     return true;
   }
   const Reading& r = *file->reading;
@@ -165,7 +205,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     *outcome = "refused the file: " + jump + "; the held reading stays";
     return false;
   }
-  Rendering rendering{r, file->day, {}, {}, upstream_->url(), maxAge_, &area_};
+  Rendering rendering{r, file->day, {}, {}, ShownSource(upstream_->url()), maxAge_, &area_};
   try {
     rendering.meterGif = drawer_.DrawMeter(r, area_.label);
     rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);

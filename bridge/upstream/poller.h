@@ -23,6 +23,7 @@
 #include "bridge/reading/areas.h"
 #include "bridge/reading/japan_time.h"
 #include "bridge/cache/metrics.h"
+#include "bridge/upstream/source_alarm.h"
 #include "bridge/upstream/upstream.h"
 
 namespace gw::bridge {
@@ -35,6 +36,7 @@ struct PollerConfig {
   const Area* area = FindArea("tokyo");
   std::string source;  // the operator's URL, possibly with {date}
   int64_t maxAgeSeconds = 3 * 3600;
+  int64_t alarmAfterSeconds = 3600;  // no fresh reading for this long raises the area's alarm
 };
 
 class Poller {
@@ -49,8 +51,9 @@ class Poller {
   // Wakes the thread, ends a fetch in progress, and joins.
   void Stop();
 
-  // One fetch and what follows it, logged in one line; returns that line,
-  // or nothing when the answer was an expected one just after midnight.
+  // One fetch and what follows it, logged in one line and published as the
+  // area's status (Cache::Status()); returns that line, or nothing when the
+  // answer was an expected one just after midnight.
   std::string RefreshOnce();
 
   // The file the last or next fetch asks for.
@@ -66,6 +69,14 @@ class Poller {
   // a new connection for the new file, its validators those of no file yet.
   void FollowDay(int64_t now);
   bool AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) const;
+  // Takes what the fetch brought: true when it was sound; `outcome` in words.
+  bool Settle(const Fetched& f, std::string* outcome);
+  // A sound fetch's state: fresh while the held reading is younger than
+  // --max-age, else stale (said at the end of `outcome`).
+  SourceState SoundState(int64_t now, std::string* outcome) const;
+  // Publishes the fetch's outcome as the area's status, and raises or ends
+  // the area's alarm.
+  void Record(SourceState state, std::string outcome, int64_t now);
 
   const Area& area_;
   const std::string source_;
@@ -83,6 +94,8 @@ class Poller {
   int64_t newDaySince_ = -1;
   bool noActualYet_ = false;  // the last file taken was sound but had none
   Reading held_;
+  SourceStatus status_;  // the last one published
+  SourceAlarm alarm_;
 
   std::mutex mutex_;
   std::condition_variable wake_;

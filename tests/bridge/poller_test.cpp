@@ -323,6 +323,7 @@ TEST(PollerDatedSource, CrossesMidnightWithoutFailures) {
   source.Serve(empty.Bytes());
   bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 36));
   EXPECT_EQ(bridge.poller.RefreshOnce(), "");
+  EXPECT_EQ(bridge.cache.Status()->state, gw::bridge::SourceState::kAwaitingNewDay) << "expected, not a failure";
   EXPECT_EQ(bridge.cache.Current(), held) << "the old day's last hour stays";
   const auto latest = gwtest::Get(bridge.port(), "/latest.json");
   EXPECT_EQ(latest.status, 200);

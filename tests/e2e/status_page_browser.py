@@ -89,11 +89,15 @@ class WebDriver:
         return self.call("POST", "/execute/sync", {"script": source, "args": []})
 
     def size(self, width, height):
-        # The page is laid out anew a moment after the window changes.
-        self.call("POST", "/window/rect", {"width": width, "height": height})
+        """Makes the page's viewport, not the window round it, that size."""
+        extra = [0, 0]
         for _ in range(50):
-            if self.script("return [window.innerWidth, window.innerHeight]") == [width, height]:
+            self.call("POST", "/window/rect", {"width": width + extra[0], "height": height + extra[1]})
+            inner = self.script("return [window.innerWidth, window.innerHeight]")
+            if inner == [width, height]:
                 return
+            # The window's own frame, or a layout not yet redone: measure again.
+            extra = [extra[0] + width - inner[0], extra[1] + height - inner[1]]
             time.sleep(0.1)
 
     def close(self):

@@ -12,7 +12,7 @@ TestBridge::TestBridge(TestBridgeOptions o)
       areas({gw::bridge::FindArea(o.area)}),
       cache(areas.cache(0)),
       drawer(gw::bridge::MakeChartDrawer(gw::bridge::Options().font)),
-      poller({gw::bridge::FindArea(o.area), o.source, o.maxAgeSeconds}, cache, metrics, *drawer, clock) {
+      poller({gw::bridge::FindArea(o.area), o.source, o.maxAgeSeconds, o.alarmAfterSeconds}, cache, metrics, *drawer, clock) {
   if (!o.user.empty()) login_.emplace(o.user, o.password);
   responder_.emplace(metrics, login_ ? &*login_ : nullptr, o.maxAgeSeconds);
   front_.emplace(gw::bridge::FrontConfig{"127.0.0.1", 0, o.maxConnections, o.threads, o.maxConnectionsPerClient}, areas, *responder_, metrics,

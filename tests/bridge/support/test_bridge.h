@@ -38,6 +38,7 @@ struct TestBridgeOptions {
   std::string source = "http://127.0.0.1:9/unused.csv";
   std::string user, password;  // a login when both are set
   int64_t maxAgeSeconds = 3 * 3600;
+  int64_t alarmAfterSeconds = 3600;
   size_t maxConnections = 64;
   size_t maxConnectionsPerClient = 64;
   int threads = 2;
