@@ -22,9 +22,9 @@ const Answer kProxyRefused = MakeAnswer(
     403, kTextType, "gridwren-bridge serves only its own documents and forwards nothing: not an open proxy\n");
 const Answer kConnectRefused =
     MakeAnswer(403, kTextType, "gridwren-bridge opens no tunnels (CONNECT): not an open proxy\n");
-const Answer kNotFound = MakeAnswer(404, kTextType, "not found: gridwren-bridge serves its status page /, /latest.json, "
-                                                    "the two graph images, /healthz, /metrics, /areas.json "
-                                                    "and /areas/NAME/ of each area it serves\n");
+const Answer kNotFound = MakeAnswer(404, kTextType, "not found: gridwren-bridge serves its status page /, "
+                                                    "/latest.json, the two graph images, /healthz, /metrics, "
+                                                    "/areas.json and /areas/NAME/ of each area it serves\n");
 const Answer kMethodRefused =
     MakeAnswer(405, kTextType, "only GET and HEAD are served\n", "Allow: GET, HEAD\r\n");
 const Answer kBadRequest = MakeAnswer(400, kTextType, "bad request\n");

@@ -174,8 +174,9 @@ std::string AreaCard(const PageArea& a, const PageContext& c) {
   const bool degraded = view.IsDegraded();
   const bool served = view.Fresh();
   const std::string name = HtmlText(a.area->name);
-  std::string html = "<section class=\"area st-" + std::string(degraded ? "degraded" : SourceStateName(state)) +
-                     "\" id=\"" + name + "\" data-area=\"" + name + "\" data-state=\"" + SourceStateName(state) + "\">\n";
+  const std::string look = degraded ? "degraded" : SourceStateName(state);
+  std::string html = "<section class=\"area st-" + look + "\" id=\"" + name + "\" data-area=\"" + name +
+                     "\" data-state=\"" + SourceStateName(state) + "\">\n";
   html += "<h2><a href=\"/areas/" + name + "/\">" + HtmlText(a.area->label) + "</a> <span class=\"state\">" +
           kStateWords[static_cast<size_t>(state)] + "</span></h2>\n";
   if (const std::string advice = Advice(state, c); !advice.empty()) html += "<p class=\"advice\">" + advice + "</p>\n";
@@ -196,7 +197,9 @@ bool SplitHost(std::string_view host, std::string_view* server, std::string_view
   const bool hasPort = colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket);
   *server = hasPort ? host.substr(0, colon) : host;
   *port = hasPort ? host.substr(colon + 1) : "80";
-  if (server->size() > 2 && server->front() == '[' && server->back() == ']') *server = server->substr(1, server->size() - 2);
+  if (server->size() > 2 && server->front() == '[' && server->back() == ']') {
+    *server = server->substr(1, server->size() - 2);
+  }
   if (server->empty() || port->empty()) return false;
   for (char ch : *port) {
     if (ch < '0' || ch > '9') return false;
