@@ -100,7 +100,8 @@ std::string Advice(SourceState state, const PageContext& c) {
   const std::string source = "<code>--source</code> で指定してください。";
   switch (state) {
     case SourceState::kStarting:
-      return "ブリッジが起動したばかりで、最初の取得がまだ終わっていません。このページは 60 秒ごとに読み直されます。";
+      return "ブリッジが起動したばかりで、最初の取得がまだ終わっていません。このページは " +
+             std::to_string(kRefreshSeconds) + " 秒ごとに読み直されます。";
     case SourceState::kAwaitingNewDay:
       return "日付が変わったばかりで、事業者の新しい日のファイルにまだ実績がありません。"
              "ふつうは午前 1 時ごろまでに最初の 1 時間が載ります。";
