@@ -216,7 +216,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       value = args[++i];
     }
     if (!entry->second.first(value, options)) {
-      return Bad(error, "bad value '" + value + "' for " + name + ": expected " + entry->second.second);
+      // The service logs this: a source's login and query stay out of it.
+      const std::string shown = name == "--source" ? ShownSource(value) : value;
+      return Bad(error, "bad value '" + shown + "' for " + name + ": expected " + entry->second.second);
     }
   }
   if (options->listens.empty()) options->listens.emplace_back();

@@ -168,11 +168,15 @@ void Poller::Record(SourceState state, std::string outcome, int64_t now) {
   alarm_.After(status_, now);
 }
 
+// Said after an outcome that leaves the area as it was, but only when a
+// reading is held: before the first one there is nothing to stay.
+std::string Poller::HeldStays() const { return heldTime_ < 0 ? "" : "; the held reading stays"; }
+
 bool Poller::Take(std::string_view bytes, std::string* outcome) {
   std::string reason;
   std::optional<OperatorFile> file = TryReadOperatorFile(bytes, &reason);
   if (!file) {
-    *outcome = "refused the file: " + reason + "; the held reading stays";
+    *outcome = "refused the file: " + reason + HeldStays();
     return false;
   }
   if (file->stamp > clock_.UnixNow() + kFutureToleranceSeconds) {
@@ -181,8 +185,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
   }
   if (!file->reading) {
     noActualYet_ = true;
-    *outcome = "no actual demand in the file yet (" + file->day.updated + ")" +
-               (heldTime_ < 0 ? "" : "; the held reading stays");
+    *outcome = "no actual demand in the file yet (" + file->day.updated + ")" + HeldStays();
     return true;
   }
   const Reading& r = *file->reading;
@@ -210,7 +213,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     rendering.meterGif = drawer_.DrawMeter(r, area_.label);
     rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);
   } catch (const std::exception& e) {
-    *outcome = std::string("could not draw the graphs (") + e.what() + "); the held reading stays";
+    *outcome = std::string("could not draw the graphs (") + e.what() + ")" + HeldStays();
     return false;
   }
   cache_.Publish(RenderSnapshot(std::move(rendering)));

@@ -77,6 +77,7 @@ class Poller {
   // Publishes the fetch's outcome as the area's status, and raises or ends
   // the area's alarm.
   void Record(SourceState state, std::string outcome, int64_t now);
+  std::string HeldStays() const;
 
   const Area& area_;
   const std::string source_;

@@ -14,6 +14,7 @@
 #include "bridge/bridge_parts.h"
 #include "bridge/cache/documents.h"
 #include "bridge/log/event_log.h"
+#include "bridge/upstream/source_alarm.h"
 #include "support/http_client.h"
 #include "support/operator_csv.h"
 #include "support/source_server.h"
@@ -214,6 +215,15 @@ TEST(SourceStatus, AnAlarmIsRaisedOnceAndEndedOnce) {
   EXPECT_THAT(refreshAt(JapanTimeToUnix(2026, 12, 8, 15, 16)), testing::IsEmpty()) << "counted from the last fresh";
   EXPECT_THAT(refreshAt(JapanTimeToUnix(2026, 12, 8, 15, 17)),
               testing::ElementsAre(HasSubstr("alarm: no fresh reading for 10 min (since 2026-12-08T15:07:00+09:00;")));
+
+  gw::bridge::SourceAlarm alarm("kansai", 600, 0);
+  gw::bridge::SourceStatus awaiting, failed;
+  awaiting.state = SourceState::kAwaitingNewDay;
+  failed.state = SourceState::kUpstreamFailed;
+  EXPECT_EQ(alarm.After(awaiting, 3600), "") << "the new day's wait raises nothing";
+  EXPECT_NE(alarm.After(failed, 3601), "");
+  EXPECT_EQ(alarm.After(awaiting, 4000), "") << "nor ends an alarm";
+  notices.Take();
 }
 
 }  // namespace
