@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that a build needs. Safe to run again: when
 # everything is present it returns at once without touching apt.
 #   scripts/install-deps.sh native    the native build, its tests and the demo
-#   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, NSIS, fuzzing
+#   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, NSIS, fuzzing, Chromium
 #   scripts/install-deps.sh bench     native, plus wrk and nginx for bench/bridge_vs_nginx.sh
 #   scripts/install-deps.sh docs      native, plus Chromium and ImageMagick for tools/mail_view.py
 set -euo pipefail
@@ -17,10 +17,12 @@ windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemag
 # own service is not wanted and is not started by this script's installs.
 bench=(wrk nginx-light)
 docs=(chromium imagemagick)
+# The status page's test drives headless Chromium through its WebDriver.
+browser=(chromium chromium-driver)
 
 case "$what" in
   native) wanted=("${native[@]}") ;;
-  all) wanted=("${native[@]}" "${windows[@]}") ;;
+  all) wanted=("${native[@]}" "${windows[@]}" "${browser[@]}") ;;
   bench) wanted=("${native[@]}" "${bench[@]}") ;;
   docs) wanted=("${native[@]}" "${docs[@]}") ;;
   -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;

@@ -19,6 +19,8 @@ const char* RoutePath(Route route) {
     case Route::kAreaLatest: return "/areas/{area}/latest.json";
     case Route::kAreaMeter: return "/areas/{area}/meter.gif";
     case Route::kAreaChart: return "/areas/{area}/day.gif";
+    case Route::kPage: return "/";
+    case Route::kAreaPage: return "/areas/{area}/";
     case Route::kOther: break;
   }
   return "other";

@@ -19,8 +19,11 @@ struct Snapshot;
 // What a request asked for; the only path labels /metrics shows, so that
 // clients asking for made-up paths cannot grow it without bound. The
 // per-area routes are labelled with {area} in place of the name.
-enum class Route { kLatest, kMeter, kChart, kHealth, kMetrics, kAreas, kAreaLatest, kAreaMeter, kAreaChart, kGuide, kOther };
-constexpr size_t kRouteCount = 11;
+enum class Route {
+  kLatest, kMeter, kChart, kHealth, kMetrics, kAreas, kAreaLatest, kAreaMeter, kAreaChart, kPage, kAreaPage, kGuide,
+  kOther
+};
+constexpr size_t kRouteCount = 13;
 const char* RoutePath(Route route);
 
 // How a fetch of an area's file ended. Just after midnight a dated file not

@@ -157,7 +157,7 @@ class Session : public IdleConnection, public std::enable_shared_from_this<Sessi
     const std::string_view fault = FramingFault(request);
     if (!fault.empty()) return Refuse(400, fault);
     Request r{method_, target_, View(request[http::field::authorization]),
-              View(request[http::field::proxy_authorization])};
+              View(request[http::field::proxy_authorization]), View(request[http::field::host])};
     shared_.responder.Respond(r, worker_.views, shared_.clock.UnixNow(), &reply_);
     // A body is never read as a request: after answering a request that
     // carries one the connection ends, so that the body is not taken for

@@ -2,6 +2,7 @@
 
 #include "bridge/cache/documents.h"
 #include "bridge/serving/guide.h"
+#include "bridge/serving/status_page.h"
 
 namespace gw::bridge {
 namespace {
@@ -22,16 +23,30 @@ const Answer kProxyRefused = MakeAnswer(
     403, kTextType, "gridwren-bridge serves only its own documents and forwards nothing: not an open proxy\n");
 const Answer kConnectRefused =
     MakeAnswer(403, kTextType, "gridwren-bridge opens no tunnels (CONNECT): not an open proxy\n");
-const Answer kNotFound = MakeAnswer(404, kTextType, "not found: gridwren-bridge serves /latest.json, "
-                                                    "the two graph images, /healthz, /metrics, /areas.json "
-                                                    "and /areas/NAME/ of each area it serves\n");
+const Answer kNotFound = MakeAnswer(404, kTextType, "not found: gridwren-bridge serves its status page /, "
+                                                    "/latest.json, the two graph images, /healthz, /metrics, "
+                                                    "/areas.json and /areas/NAME/ of each area it serves\n");
 const Answer kMethodRefused =
     MakeAnswer(405, kTextType, "only GET and HEAD are served\n", "Allow: GET, HEAD\r\n");
 const Answer kBadRequest = MakeAnswer(400, kTextType, "bad request\n");
 const Answer kProxyLogin = MakeAnswer(407, kTextType, "this bridge needs a login (proxy user and password)\n",
                                       "Proxy-Authenticate: Basic realm=\"gridwren-bridge\", charset=\"UTF-8\"\r\n");
-const Answer kServerLogin = MakeAnswer(401, kTextType, "this bridge needs a login (user and password)\n",
-                                       "WWW-Authenticate: Basic realm=\"gridwren-bridge\", charset=\"UTF-8\"\r\n");
+// A browser asks its user for the login of the realm "Gridwren", and the
+// answer shows no figure until it is given.
+const Answer kServerLogin = MakeAnswer(401, kTextType, "this bridge needs a login (user and password)\n"
+                                       "このブリッジを見るにはユーザー名とパスワードが必要です。\n",
+                                       "WWW-Authenticate: Basic realm=\"Gridwren\", charset=\"UTF-8\"\r\n");
+
+// The status page is drawn from the held data on each request. It runs no
+// script and loads nothing from elsewhere; the policy makes the browser
+// hold it to that, whatever a hostile text in it might try.
+constexpr char kPageHeaders[] =
+    "Content-Security-Policy: default-src 'none'; img-src 'self'; style-src 'unsafe-inline'; "
+    "frame-ancestors 'none'\r\nX-Content-Type-Options: nosniff\r\n";
+
+#ifndef GW_BRIDGE_VERSION
+#error "the build gives the bridge its version as GW_BRIDGE_VERSION"
+#endif
 
 const Answer* DocumentOf(const Snapshot& s, Route route) {
   switch (route) {
@@ -43,6 +58,7 @@ const Answer* DocumentOf(const Snapshot& s, Route route) {
 
 // The plug-in's own documents, or their twins under /areas/NAME/.
 bool IsLatest(Route route) { return route == Route::kLatest || route == Route::kAreaLatest; }
+bool IsPage(Route route) { return route == Route::kPage || route == Route::kAreaPage; }
 
 constexpr std::string_view kAreasPrefix = "/areas/";
 
@@ -76,7 +92,8 @@ Target ParseTarget(std::string_view target) {
 }
 
 Route RouteOf(std::string_view path) {
-  for (Route r : {Route::kLatest, Route::kMeter, Route::kChart, Route::kHealth, Route::kMetrics, Route::kAreas}) {
+  for (Route r : {Route::kLatest, Route::kMeter, Route::kChart, Route::kHealth, Route::kMetrics, Route::kAreas,
+                  Route::kPage}) {
     if (path == RoutePath(r)) return r;
   }
   if (path.substr(0, kGuidePath.size()) == kGuidePath) return Route::kGuide;
@@ -93,6 +110,7 @@ Route AreaRouteOf(std::string_view path, std::string_view* area) {
   if (file == "latest.json") return Route::kAreaLatest;
   if (file == "meter.gif") return Route::kAreaMeter;
   if (file == "day.gif") return Route::kAreaChart;
+  if (file.empty()) return Route::kAreaPage;
   return Route::kOther;
 }
 
@@ -133,6 +151,9 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
   std::string_view areaName;
   reply->route = RouteOf(target.path);
   if (reply->route == Route::kOther) reply->route = AreaRouteOf(target.path, &areaName);
+  // The page is for a browser that asks the bridge itself. One that uses
+  // the bridge as its proxy must not see it stand in for another site.
+  if (IsPage(reply->route) && target.proxyStyle) reply->route = Route::kOther;
   if (login_ != nullptr && reply->route != Route::kHealth && !LoggedIn(request)) {
     return reply->Point(target.proxyStyle ? &kProxyLogin : &kServerLogin);
   }
@@ -146,6 +167,8 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
       return reply->Own(MakeAnswer(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(views, now)));
     case Route::kHealth: return reply->Own(Health(views, now));
     case Route::kAreas: return reply->Own(AreasJson(views, now));
+    case Route::kPage: return reply->Own(Page(request, views, ServedAreas::kNone, now));
+    case Route::kAreaPage: return reply->Own(Page(request, views, area, now));
     default: return Document(reply->route, area, views, now, reply);
   }
 }
@@ -184,6 +207,26 @@ Answer Responder::AreasJson(AreaViews& views, int64_t now) const {
     body += (i ? ",\n " : "") + JsonString(area.name) + ": " + AreaEntryJson(area, view);
   }
   return MakeAnswer(200, kJsonType, body + "}\n");
+}
+
+// Every served area, or only the one at `area`.
+Answer Responder::Page(const Request& request, AreaViews& views, size_t area, int64_t now) const {
+  std::vector<std::shared_ptr<const SourceStatus>> statuses;  // held while the page is drawn
+  std::vector<PageArea> shown;
+  for (size_t i = 0; i < views.areas().size(); ++i) {
+    if (area != ServedAreas::kNone && i != area) continue;
+    statuses.push_back(views.areas().cache(i).Status());
+    shown.push_back({&views.areas().area(i), views.Get(i).get(), statuses.back().get()});
+  }
+  PageContext context;
+  context.now = now;
+  context.maxAgeSeconds = maxAge_;
+  context.version = GW_BRIDGE_VERSION;
+  context.host = request.host;
+  context.home = &views.areas().area(home_);
+  context.login = login_ != nullptr;
+  context.oneArea = area != ServedAreas::kNone;
+  return MakeAnswer(200, "text/html; charset=utf-8", StatusPage(shown, context), kPageHeaders);
 }
 
 std::string Responder::MetricsText(AreaViews& views, int64_t now) const {

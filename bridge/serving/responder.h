@@ -26,8 +26,9 @@ struct Target {
 Target ParseTarget(std::string_view target);
 Route RouteOf(std::string_view path);
 
-// A per-area path, /areas/NAME/latest.json, /areas/NAME/meter.gif or
-// /areas/NAME/day.gif: its route, and the name in `area`. kOther otherwise.
+// A per-area path, /areas/NAME/latest.json, /areas/NAME/meter.gif,
+// /areas/NAME/day.gif or the area's page /areas/NAME/: its route, and the
+// name in `area`. kOther otherwise.
 Route AreaRouteOf(std::string_view path, std::string_view* area);
 
 struct Request {
@@ -35,6 +36,7 @@ struct Request {
   std::string_view target;
   std::string_view authorization;       // the Authorization header, if any
   std::string_view proxyAuthorization;  // the Proxy-Authorization header, if any
+  std::string_view host;                // the Host header, if any: named on the status page
 };
 
 class Reply {
@@ -69,6 +71,7 @@ class Responder {
   void Document(Route route, size_t area, AreaViews& views, int64_t now, Reply* reply) const;
   Answer Health(AreaViews& views, int64_t now) const;
   Answer AreasJson(AreaViews& views, int64_t now) const;
+  Answer Page(const Request& request, AreaViews& views, size_t area, int64_t now) const;
   std::string MetricsText(AreaViews& views, int64_t now) const;
 
   Metrics& metrics_;

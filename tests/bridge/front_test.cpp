@@ -47,7 +47,7 @@ TEST_F(FrontTest, ServesTheDocumentsPlainAndProxyStyle) {
 TEST_F(FrontTest, RefusesOtherPathsAndConnectAndForwardsNothing) {
   EXPECT_EQ(Get(bridge_.port(), "http://127.0.0.1:9/latest.jsonx").status, 403);
   EXPECT_EQ(Get(bridge_.port(), "http://example.invalid/").status, 403);
-  EXPECT_EQ(Get(bridge_.port(), "/").status, 404);
+  EXPECT_EQ(Get(bridge_.port(), "/index.html").status, 404);
   Connection tunnel(bridge_.port());
   tunnel.Send("CONNECT example.invalid:443 HTTP/1.1\r\nHost: example.invalid:443\r\n\r\n");
   auto refused = tunnel.Receive();

@@ -170,7 +170,7 @@ TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {
   EXPECT_THAT(proxy.answer().head, HasSubstr("Proxy-Authenticate: Basic realm=\"gridwren-bridge\""));
   Reply plain = Answer({"GET", "/latest.json"}, snapshot, 0, &guarded);
   EXPECT_EQ(plain.answer().status, 401);
-  EXPECT_THAT(plain.answer().head, HasSubstr("WWW-Authenticate: Basic realm=\"gridwren-bridge\""));
+  EXPECT_THAT(plain.answer().head, HasSubstr("WWW-Authenticate: Basic realm=\"Gridwren\""));
   EXPECT_EQ(Answer({"GET", "/nothing"}, snapshot, 0, &guarded).answer().status, 401) << "paths are not revealed";
   EXPECT_EQ(Answer({"GET", "/healthz"}, snapshot, 0, &guarded).answer().status, 200);
 
@@ -183,23 +183,25 @@ TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {
 
 // Every path, plain and proxy-style, without the login, with a wrong one and
 // with the right one in either header: only /healthz is open without it. The
-// guide is for a browser asking the bridge itself: proxy-style, it is
-// refused like any other site's address.
+// status pages and the guide are for a browser asking the bridge itself:
+// proxy-style, they are refused like any other site's address.
 TEST_F(ResponderTest, EveryDocumentNeedsTheLoginButHealth) {
   Login login("office", "pw");
   Responder guarded(metrics_, &login, 3 * 3600);
   auto snapshot = SampleSnapshot();
   const std::string good = BasicCredentials("office:pw"), wrong = BasicCredentials("office:pW");
-  for (Route route : {Route::kLatest, Route::kMeter, Route::kChart, Route::kMetrics, Route::kHealth, Route::kGuide,
-                      Route::kOther}) {
-    const std::string path = route == Route::kOther ? "/nothing" : RoutePath(route);
+  for (size_t r = 0; r < kRouteCount; ++r) {
+    const Route route = static_cast<Route>(r);
+    std::string path = route == Route::kOther ? "/nothing" : RoutePath(route);
+    if (size_t at = path.find("{area}"); at != std::string::npos) path.replace(at, 6, "tokyo");
     const bool open = route == Route::kHealth;
     const int served = route == Route::kOther ? 404 : 200;
     for (const std::string host : {"", "http://tepco-usage-api.appspot.com"}) {
       const bool proxy = !host.empty();
       const int refused = open ? served : proxy ? 407 : 401;
       const std::string target = host + path;
-      const int servedHere = proxy && (route == Route::kOther || route == Route::kGuide) ? 403 : served;
+      const bool page = route == Route::kPage || route == Route::kAreaPage || route == Route::kGuide;
+      const int servedHere = proxy && (route == Route::kOther || page) ? 403 : served;
       EXPECT_EQ(Answer({"GET", target, "", ""}, snapshot, 0, &guarded).answer().status, open ? servedHere : refused)
           << target;
       EXPECT_EQ(Answer({"GET", target, wrong, wrong}, snapshot, 0, &guarded).answer().status,

@@ -248,6 +248,11 @@ bridge_login() {
   bridge_check login_407_without test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/l1")" = 407
   bridge_check login_200_with test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/l2" \
     --proxy-user 'office:pa:ss 電力')" = 200
+  # The status page of the Windows build, in headless Chromium, with the
+  # browser's own login; GWT_STATUS_SCREENSHOT=FILE.png keeps a picture.
+  bridge_check status_page_in_chromium python3 "$SRC/tests/e2e/status_page_browser.py" \
+    "http://127.0.0.1:$BRIDGE_PORT/" --user office --password 'pa:ss 電力' --area "tokyo=$dir/expected.json" \
+    ${GWT_STATUS_SCREENSHOT:+--screenshot "$GWT_STATUS_SCREENSHOT"}
   bridge_check login_stops bridge_ends "$BRIDGE_PID" INT
 }
 

@@ -19,7 +19,8 @@
 #
 # With GWT_SCREENSHOT=FILE.png it also saves a picture of the settings
 # dialog, values loaded, as the screen shows it (docs/settings-dialog.png is
-# made this way; needs ImageMagick's import).
+# made this way; needs ImageMagick's import); with GWT_STATUS_SCREENSHOT=FILE.png
+# a picture of the Windows bridge's status page as Chromium shows it.
 #
 # GWT_CASES="NAME ..." runs only the named cases (of every host that has
 # them; "bridge" for the Windows bridge's cases, tests/wine/bridge.sh), and GWT_REPEAT=N runs each case N times, to bring out a failure
@@ -27,6 +28,7 @@
 #   GWT_CASES=unload_during_check GWT_REPEAT=24 tests/wine/run.sh build/windows
 set -euo pipefail
 [ -n "${GWT_SCREENSHOT:-}" ] && export GWT_SCREENSHOT=$(realpath -m "$GWT_SCREENSHOT")
+[ -n "${GWT_STATUS_SCREENSHOT:-}" ] && export GWT_STATUS_SCREENSHOT=$(realpath -m "$GWT_STATUS_SCREENSHOT")
 
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_WIN_DIR" >&2
