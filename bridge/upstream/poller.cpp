@@ -131,7 +131,7 @@ std::string Poller::RefreshOnce() {
 
 bool Poller::Take(std::string_view bytes, std::string* outcome) {
   std::string reason;
-  std::optional<OperatorFile> file = TryReadOperatorFile(bytes, &reason);
+  std::optional<OperatorFile> file = TryReadOperatorFile(bytes, area_, &reason);
   if (!file) {
     *outcome = "refused the file: " + reason + "; the held reading stays";
     return false;

@@ -11,6 +11,8 @@
 namespace gw::bridge {
 
 const char kBridgeUserAgent[] = "gridwren-bridge/1.1 (Gridwren usage bridge; one request per refresh)";
+const char kUnaskedNotModified[] =
+    "the source answered 304 Not Modified to a request without validators: it sent no file to read";
 
 namespace {
 
@@ -120,8 +122,10 @@ void SetRequest(CURL* c, const std::string& url, Transfer* t, curl_slist* header
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
 }
 
-// Only a whole 200 answer is a new file; everything else says why not.
-void Judge(CURLcode code, const char* error, Transfer* t, Fetched* f) {
+// Only a whole 200 answer is a new file, and a 304 an unchanged one only
+// when this fetch sent validators for it to answer; everything else says
+// why not.
+void Judge(CURLcode code, const char* error, bool validatorsSent, Transfer* t, Fetched* f) {
   if (t->aborted->load()) {
     f->error = "abandoned: the bridge is stopping";
   } else if (t->tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
@@ -129,7 +133,8 @@ void Judge(CURLcode code, const char* error, Transfer* t, Fetched* f) {
   } else if (code != CURLE_OK) {
     f->error = std::string(curl_easy_strerror(code)) + (*error ? std::string(": ") + error : "");
   } else if (f->status == 304) {
-    f->kind = Fetched::Kind::kNotModified;
+    if (validatorsSent) f->kind = Fetched::Kind::kNotModified;
+    else f->error = kUnaskedNotModified;
   } else if (f->status != 200) {
     f->error = "the source answered HTTP " + std::to_string(f->status);
   } else {
@@ -155,7 +160,7 @@ Fetched Upstream::Fetch() {
   Fetched f;
   f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(handle_->curl, CURLINFO_RESPONSE_CODE, &f.status);
-  Judge(code, error, &t, &f);
+  Judge(code, error, headers.list != nullptr, &t, &f);
   return f;
 }
 

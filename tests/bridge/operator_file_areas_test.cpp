@@ -18,11 +18,13 @@ namespace {
 
 using gw::bridge::OperatorFile;
 using gwtest::OperatorCsv;
+
+const gw::bridge::Area& Tokyo() { return *gw::bridge::FindArea("tokyo"); }
 using testing::HasSubstr;
 
 std::optional<OperatorFile> Read(const OperatorCsv& csv, std::string* reason = nullptr) {
   std::string ignored;
-  return gw::bridge::TryReadOperatorFile(csv.Bytes(), reason ? reason : &ignored);
+  return gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), reason ? reason : &ignored);
 }
 
 std::string Refusal(const OperatorCsv& csv) {
@@ -208,6 +210,13 @@ Generated RunGenerator(const std::string& options) {
   return g;
 }
 
+// The area a generator's run writes for: its --area, else Tokyo.
+const gw::bridge::Area& AreaOf(const std::string& options) {
+  const size_t at = options.find("--area ");
+  if (at == std::string::npos) return Tokyo();
+  return *gw::bridge::FindArea(options.substr(at + 7, options.find(' ', at + 7) - at - 7));
+}
+
 // The reading as the generator prints it: {"usage": 4282, "capacity": ...}.
 std::string AsJson(const std::optional<gw::bridge::Reading>& r) {
   if (!r) return "null\n";
@@ -235,7 +244,7 @@ TEST(OperatorFileAreas, EveryAreasGeneratedFileGivesItsStatedReading) {
     const Generated g = RunGenerator(options);
     ASSERT_FALSE(g.bytes.empty()) << "python3 tools/operator_csv.py " << options;
     std::string reason;
-    auto file = gw::bridge::TryReadOperatorFile(g.bytes, &reason);
+    auto file = gw::bridge::TryReadOperatorFile(g.bytes, AreaOf(options), &reason);
     ASSERT_TRUE(file.has_value()) << options << ": " << reason;
     EXPECT_EQ(AsJson(file->reading), g.expected) << options;
   }
