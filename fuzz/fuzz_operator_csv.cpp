@@ -54,16 +54,17 @@ void CheckTaken(const gw::bridge::OperatorFile& file, const gw::bridge::Area& ar
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // Every area in turn, by the input's length, so that each area's bounds
-  // meet the same mutations without changing what a seed is.
-  const gw::bridge::Area& area = gw::bridge::AllAreas()[size % gw::bridge::kAreaCount];
-  std::string reason;
-  auto file =
-      gw::bridge::TryReadOperatorFile(std::string_view(reinterpret_cast<const char*>(data), size), area, &reason);
-  if (file) {
-    CheckTaken(*file, area);
-  } else {
-    Require(!reason.empty() && reason.find('\n') == std::string::npos, "a refusal has a one-line reason");
+  // Read as every area's file: each area's bounds take other files, and the
+  // seeds are of several areas' sizes.
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  for (const gw::bridge::Area& area : gw::bridge::AllAreas()) {
+    std::string reason;
+    auto file = gw::bridge::TryReadOperatorFile(bytes, area, &reason);
+    if (file) {
+      CheckTaken(*file, area);
+    } else {
+      Require(!reason.empty() && reason.find('\n') == std::string::npos, "a refusal has a one-line reason");
+    }
   }
   return 0;
 }

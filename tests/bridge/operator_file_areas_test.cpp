@@ -250,4 +250,40 @@ TEST(OperatorFileAreas, EveryAreasGeneratedFileGivesItsStatedReading) {
   }
 }
 
+// A spreadsheet program saving the operator's file again pads every line
+// (the stamp line too), quotes every field or writes UTF-8 with a
+// byte-order mark: still the same table, read to the same figures.
+TEST(OperatorFileAreas, AFileSavedAgainByASpreadsheetReadsAsTheOriginal) {
+  for (const char* area : {"hokkaido", "kansai", "kyushu"}) {
+    const std::string options = std::string("--area ") + area + " --hours 15";
+    const Generated original = RunGenerator(options);
+    std::string reason;
+    const auto expected = gw::bridge::TryReadOperatorFile(original.bytes, AreaOf(options), &reason);
+    ASSERT_TRUE(expected && expected->reading) << area << ": " << reason;
+    for (const char* saved : {"--pad-cells", "--quote-all", "--utf8-bom", "--pad-cells --quote-all --utf8-bom"}) {
+      SCOPED_TRACE(options + " " + saved);
+      const Generated g = RunGenerator(options + " " + saved);
+      ASSERT_FALSE(g.bytes.empty());
+      ASSERT_NE(g.bytes, original.bytes);
+      auto file = gw::bridge::TryReadOperatorFile(g.bytes, AreaOf(options), &reason);
+      if (!file) {
+        ADD_FAILURE() << reason;
+        continue;
+      }
+      EXPECT_EQ(AsJson(file->reading), original.expected);
+      const auto& day = file->day;
+      EXPECT_EQ((std::array<int, 4>{day.peakCapacity, day.forecastPeak, day.forecastPeakHour, day.day}),
+                (std::array<int, 4>{expected->day.peakCapacity, expected->day.forecastPeak,
+                                    expected->day.forecastPeakHour, expected->day.day}));
+      EXPECT_EQ(day.updated, expected->day.updated);
+      for (int hour = 0; hour < 24; ++hour) {
+        const auto &h = day.hours[static_cast<size_t>(hour)], &e = expected->day.hours[static_cast<size_t>(hour)];
+        EXPECT_EQ((std::array<int, 4>{h.actual, h.forecast, h.capacity, h.percent}),
+                  (std::array<int, 4>{e.actual, e.forecast, e.capacity, e.percent}))
+            << hour << "時";
+      }
+    }
+  }
+}
+
 }  // namespace

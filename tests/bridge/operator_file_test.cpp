@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/codepage.h"
+#include "bridge/reading/text_cells.h"
 #include "support/operator_csv.h"
 
 namespace {
@@ -233,8 +234,28 @@ TEST(OperatorFile, RefusesAnHtmlErrorPage) {
   EXPECT_THAT(Refusal("\r\n  <html>" + OperatorCsv{}.Bytes()), HasSubstr("HTML"));
 }
 
+// UTF-8 only after a byte-order mark, as a spreadsheet program writes it.
 TEST(OperatorFile, RefusesUtf8InsteadOfShiftJis) {
-  EXPECT_THAT(Refusal(OperatorCsv{}.Text()), HasSubstr("UTF-8"));
+  EXPECT_THAT(Refusal(OperatorCsv{}.Text()), HasSubstr("UTF-8 without a byte-order mark"));
+  EXPECT_THAT(Refusal("\xEF\xBB\xBF" + OperatorCsv{}.Bytes()), HasSubstr("byte-order mark but holds bytes"));
+}
+
+// Fields in double quotes, as a spreadsheet program may save every field.
+TEST(OperatorFile, QuotedFieldsReadAsTheirText) {
+  using gw::bridge::SplitCells;
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"\"2026/12/7\",\"14:00\",\"\",4321", {"2026/12/7", "14:00", "", "4321"}},
+      {"\"a \"\"b\"\", c\" , d\r", {"a \"b\", c", "d"}},
+      {" \"1,234\" ,", {"1,234", ""}},
+  };
+  for (const auto& [line, cells] : cases) EXPECT_EQ(SplitCells(line, 1), cells) << line;
+  OperatorCsv csv;
+  csv.actualText[3] = "\"3,500\"";
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("'3,500' is not a number"));
+  csv.actualText[3] = "\"3500";
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("double quote is never closed"));
+  csv.actualText[3] = "\"35\"00";
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("text after a field's closing quote"));
 }
 
 TEST(OperatorFile, RefusesBytesThatAreNotShiftJis) {
