@@ -11,12 +11,14 @@
 # Each file is read by one area and by ten at once (one copy and one thread
 # each, as the bridge's pollers do). Prints, per file, the peak resident
 # memory and its excess over the same run on a normal day's file, in MiB.
+# Then NATIVE_BUILD's gridwren-bridge, when built, serves all ten areas
+# from a local stand-in serving some of the files, and its peak is printed.
 # The goals: an excess of at most 8 MiB for one area, a peak of at most
 # 40 MiB for ten. No test asserts on these figures: the machine's
 # allocator and Wine's move them a little.
 set -euo pipefail
 if [ $# -lt 1 ] || [ $# -gt 2 ] || [ "$1" = --help ] || [ "$1" = -h ]; then
-  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
   [ $# -ge 1 ] && [ "$1" != --help ] && [ "$1" != -h ] && exit 2
   exit 0
 fi
@@ -67,7 +69,33 @@ measure() {  # measure RUNNER LABEL
   done
 }
 
+# The native bridge itself with all ten areas fed the same file by one local
+# stand-in, fetching every second for five seconds: its high-water mark.
+measure_bridge() {
+  local bridge=$(dirname "$NATIVE")/gridwren-bridge file area sources pid source_pid
+  [ -x "$bridge" ] || return 0
+  for file in normal blank_lines commas within_caps; do
+    python3 "$SRC/tools/source_server.py" --file "$WORK/$file.csv" --port-file "$WORK/source.port" \
+      >/dev/null 2>&1 &
+    source_pid=$!
+    for _ in $(seq 100); do [ -s "$WORK/source.port" ] && break; sleep 0.1; done
+    sources=()
+    for area in hokkaido tohoku tokyo chubu hokuriku kansai chugoku shikoku kyushu okinawa; do
+      sources+=(--source "$area=http://127.0.0.1:$(cat "$WORK/source.port")/juyo_{date}.csv")
+    done
+    "$bridge" --listen 127.0.0.1:0 --refresh 1 "${sources[@]}" >"$WORK/bridge.log" 2>&1 &
+    pid=$!
+    sleep 5
+    printf '%-8s 10 areas  %-17s peak %7.1f MiB\n' bridge "$file" \
+      "$(echo "$(awk '/^VmHWM:/ {print $2}' "/proc/$pid/status") / 1024" | bc -l)"
+    kill "$pid" "$source_pid"
+    wait "$pid" "$source_pid" 2>/dev/null || true
+    rm -f "$WORK/source.port"
+  done
+}
+
 measure run_native native
+measure_bridge
 if [ -n "$WINDOWS" ]; then
   [ -f "$WINDOWS" ] || { echo "$0: $WINDOWS is missing" >&2; exit 2; }
   source "$SRC/tests/wine/bridge/wine_env.sh"
