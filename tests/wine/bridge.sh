@@ -157,7 +157,8 @@ bridge_log_shows() {
 }
 
 # The fetch's contract through WinHTTP: conditional requests once a file is
-# taken, one request per refresh, no redirect followed, the 2 MiB cap.
+# taken, one request per refresh, no redirect followed, the 2 MiB cap, and a
+# 304 to a request without validators a failure.
 bridge_upstream() {
   local dir=$RUN/bridge saved=$BRIDGE_SOURCE fault
   bridge_check conditional_starts bridge_start conditional --refresh 1 || return
@@ -171,7 +172,7 @@ agents = {l["user_agent"] for l in lines}
 print(len(lines), len(later), agents)
 sys.exit(0 if later and all(a.startswith("gridwren-bridge/") for a in agents) else 1)
 PY
-  for fault in redirect large; do
+  for fault in redirect large unasked304; do
     python3 "$SRC/tests/wine/bridge_upstream_server.py" "$dir/$fault.port" "$dir/$fault.requests" "$fault" \
       </dev/null >/dev/null 2>&1 &
     FEED_PIDS+=($!)
@@ -182,6 +183,7 @@ PY
     case $fault in
       redirect) bridge_check redirect_not_followed bridge_log_shows redirect "302 0 B .*the source answered HTTP 302" ;;
       large) bridge_check cap_2_mib bridge_log_shows large "larger than 2 MiB" ;;
+      unasked304) bridge_check unasked_304_fails bridge_log_shows unasked304 "304 0 B .*failed: .*without validators" ;;
     esac
     bridge_check "${fault}_one_request" test "$(wc -l <"$dir/$fault.requests")" = 1
     bridge_ends "$BRIDGE_PID" INT || true

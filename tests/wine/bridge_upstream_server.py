@@ -2,10 +2,12 @@
 """Answers every GET on 127.0.0.1 with one fault, for the Windows bridge's
 upstream cases, and logs each request as one line of JSON.
 
-  bridge_upstream_server.py PORT_FILE LOG_FILE redirect|large
+  bridge_upstream_server.py PORT_FILE LOG_FILE redirect|large|unasked304
 
 redirect: 302 to another path of itself (a bridge must not follow it);
-large: a 200 with a 3 MiB body (over the bridge's 2 MiB cap).
+large: a 200 with a 3 MiB body (over the bridge's 2 MiB cap);
+unasked304: 304 Not Modified to every request, validators or not (a
+fresh bridge sent none, so it is no good read).
 """
 
 import json
@@ -28,6 +30,10 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if sys.argv[3] == "unasked304":
+            self.send_response(304)
+            self.end_headers()
+            return
         body = b"x" * (3 << 20)
         self.send_response(200)
         self.send_header("Content-Type", "text/csv")
@@ -37,7 +43,7 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
-    if len(sys.argv) != 4 or sys.argv[3] not in ("redirect", "large"):
+    if len(sys.argv) != 4 or sys.argv[3] not in ("redirect", "large", "unasked304"):
         sys.exit(__doc__)
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     with open(sys.argv[1], "w") as out:
