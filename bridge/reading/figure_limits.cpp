@@ -59,10 +59,12 @@ std::string HourBeyondEarlierHour(int earlierHour, int64_t earlierUsage, int lat
   if (hours <= 0 || earlierUsage <= 0) return {};
   const int64_t change = std::llabs(laterUsage - earlierUsage);
   if (change * 100 <= Of(Limit::kHourlyChange).bound * hours * earlierUsage) return {};
+  const std::string rate = hours > 1 ? " in " + std::to_string(hours) + " hours, " +
+                                           Percent(change, earlierUsage * hours) + " an hour"
+                                     : " in an hour";
   return Beyond(std::to_string(laterHour) + "時: usage " + std::to_string(laterUsage) + " 万kW after " +
-                    std::to_string(earlierUsage) + " 万kW at " + std::to_string(earlierHour) + "時 is a change of " +
-                    Percent(change, earlierUsage) + " in " + std::to_string(hours) + " hour" +
-                    (hours > 1 ? "s, " + Percent(change, earlierUsage * hours) + " an hour," : ","),
+                    std::to_string(earlierUsage) + " 万kW at " + std::to_string(earlierHour) + "時 (a change of " +
+                    Percent(change, earlierUsage) + rate + ")",
                 Limit::kHourlyChange);
 }
 

@@ -5,9 +5,10 @@
 #   bridge_cases    runs them all (needs python3, curl and ImageMagick)
 
 # The operator's file: its figures put the early hours in different usage
-# bands (hour 0 yellow or orange, then green, from hour 6 red), so that the
-# graphs' colours are checked whatever the hour in Japan.
-BRIDGE_FORECAST_PEAK=6900
+# bands (hours 0 to 5 green, hour 6 yellow, from hour 7 red), so that the
+# graphs' colours are checked whatever the hour in Japan, and no hour above
+# the 120 % of its supply that the reader takes.
+BRIDGE_FORECAST_PEAK=6510
 BRIDGE_PEAK_SUPPLY=5100
 BRIDGE_PIDS=()
 
