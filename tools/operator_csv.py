@@ -169,7 +169,7 @@ def resaved(lines, args):
         width = max(len(cells) for cells in rows)
         rows = [cells + [""] * (width - len(cells)) for cells in rows]
     if args.quote_all:
-        rows = [['"' + cell.replace('"', '""') + '"' for cells in [row] for cell in cells] for row in rows]
+        rows = [['"' + cell.replace('"', '""') + '"' for cell in cells] for cells in rows]
     return [",".join(cells) for cells in rows]
 
 
