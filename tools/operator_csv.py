@@ -19,6 +19,12 @@ variant with demand figures of that area's size:
   kyushu    zero-padded dates, seven columns with 予備率(%)
   okinawa   about 100 万kW, 使用率 forecast, empty hours to come
 
+--pad-cells, --quote-all and --utf8-bom write the file as a spreadsheet
+program saves it again (each can be combined with the others): every line
+padded with empty cells to the widest line's width, the stamp line too;
+every field in double quotes; UTF-8 with a byte-order mark instead of CP932.
+The file is still the same table and states the same reading.
+
 The figures follow a fixed daily curve scaled to the area, so a file is the
 same for the same options. The hours before --hours carry actuals; later
 hours carry 0 or an empty cell (some areas' 使用率 already holds a forecast
@@ -155,6 +161,18 @@ def five_minute_table(area, day_text, rows, hours, clock):
     return lines
 
 
+def resaved(lines, args):
+    """The lines as a spreadsheet program writes them back (none of the
+    generator's cells holds a comma, so splitting at commas is exact)."""
+    rows = [line.split(",") for line in lines]
+    if args.pad_cells:
+        width = max(len(cells) for cells in rows)
+        rows = [cells + [""] * (width - len(cells)) for cells in rows]
+    if args.quote_all:
+        rows = [['"' + cell.replace('"', '""') + '"' for cell in cells] for cells in rows]
+    return [",".join(cells) for cells in rows]
+
+
 def build(args):
     area = args.layout
     day = args.date
@@ -180,8 +198,10 @@ def build(args):
     tomorrow = day + datetime.timedelta(days=1)
     lines += head_blocks(area, tomorrow, args.peak_supply + 333, args.forecast_peak + 222, 17, False)
     lines += five_minute_table(area, date, rows, args.hours, clock)
+    lines = resaved(lines, args)
     ending = "\n" if args.lf else "\r\n"
-    return (ending.join(lines) + ending).encode("cp932"), rows
+    text = ending.join(lines) + ending
+    return (b"\xef\xbb\xbf" + text.encode("utf-8")) if args.utf8_bom else text.encode("cp932"), rows
 
 
 def reading(args, rows):
@@ -220,6 +240,11 @@ def parse_args(now):
     parser.add_argument("--table", choices=("area", "2013"), default="area",
                         help="the hourly table: the area's (default) or Tokyo's four columns of 2013")
     parser.add_argument("--lf", action="store_true", help="LF line ends instead of CRLF")
+    parser.add_argument("--pad-cells", action="store_true",
+                        help="pad every line with empty cells to the widest line's width")
+    parser.add_argument("--quote-all", action="store_true",
+                        help="every field in double quotes (RFC 4180, a quote inside doubled)")
+    parser.add_argument("--utf8-bom", action="store_true", help="UTF-8 with a byte-order mark instead of CP932")
     args = parser.parse_args()
     area = args.layout = dict(TOKYO, **AREAS[args.area])
     args.peak_supply = args.peak_supply if args.peak_supply is not None else area["peak_supply"]

@@ -12,11 +12,26 @@
 
 namespace gw::bridge {
 
+// The size of an area's grid, from which its figures' bounds follow: no
+// demand or supply figure of the area lies above half as much again as its
+// record peak, nor below a tenth of it (where a figure in GW rather than
+// 万kW, or a placeholder such as 1, would land). A figure outside them is a
+// wrong unit, a misread column or an edited file, never the grid.
+struct AreaSize {
+  int32_t recordPeak;  // the area's highest hourly demand, in 万kW
+  const char* basis;   // where that figure comes from, for the reason
+};
+
 struct Area {
   const char* name;    // as on the command line and in the per-area API, e.g. "kansai"
   const char* label;   // the area's name as the operators write it, e.g. "関西"
   const char* source;  // the operator's file of the day, possibly with {date}
+  AreaSize size;
 };
+
+// The bounds above, in 万kW.
+int32_t AreaFloor(const Area& area);
+int32_t AreaCeiling(const Area& area);
 
 constexpr size_t kAreaCount = 10;
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "base/codepage.h"
+#include "bridge/reading/file_lines.h"
 #include "bridge/reading/figure_limits.h"
 #include "bridge/reading/japan_time.h"
 #include "bridge/reading/names.h"
@@ -32,19 +32,28 @@ constexpr char kSupply[] = "供給力";
 // file's own.
 constexpr int kNextDayStampHours = 1;
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 // The operator's file is CP932. A UTF-8 file decodes as CP932 without a
-// single error more often than not, into nonsense, so it is told apart first.
-std::string DecodeFile(std::string_view bytes) {
+// single error more often than not, into nonsense, so it is told apart first:
+// UTF-8 is read only where a byte-order mark says so, as a spreadsheet
+// program writes it when it saves the operator's file again.
+FileLines OpenFile(std::string_view bytes) {
   if (bytes.empty()) Reject("the file is empty");
   if (bytes.size() > kMaxOperatorFileBytes) {
     Reject("the file has " + std::to_string(bytes.size()) + " bytes, more than the 2 MiB any day's file needs");
   }
   if (LooksLikeMarkup(bytes)) Reject("the file is an HTML page (an error page?), not the operator's CSV");
   if (bytes.find('\0') != std::string_view::npos) Reject("the file holds zero bytes: not a text file");
-  if (IsMultibyteUtf8(bytes)) Reject("the file is UTF-8, not Shift_JIS (CP932) as the operator publishes it");
-  WideString wide = Cp932ToWide(bytes);
-  if (wide.find(u'\uFFFD') != WideString::npos) Reject("the file holds bytes that are not Shift_JIS (CP932)");
-  return WideToUtf8(wide);
+  if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
+    bytes.remove_prefix(kUtf8Mark.size());
+    if (!IsUtf8(bytes)) Reject("the file starts with a UTF-8 byte-order mark but holds bytes that are not UTF-8");
+    return FileLines(bytes, FileEncoding::kUtf8);
+  }
+  if (IsMultibyteUtf8(bytes)) {
+    Reject("the file is UTF-8 without a byte-order mark, not Shift_JIS (CP932) as the operator publishes it");
+  }
+  return FileLines(bytes, FileEncoding::kCp932);
 }
 
 // Where the hourly table's figures sit, found by header names.
@@ -55,9 +64,9 @@ struct Columns {
 
 // The first line starting DATE,TIME; the five-minute table further down
 // starts the same way and is never the one taken.
-size_t FindHourlyTable(const std::vector<Line>& lines) {
+size_t FindHourlyTable(const FileLines& lines) {
   for (size_t i = 0; i < lines.size(); ++i) {
-    const auto& cells = lines[i].cells;
+    const auto cells = lines[i].cells;
     if (cells.size() >= 2 && NormaliseName(cells[0]) == "DATE" && NormaliseName(cells[1]) == "TIME") return i;
   }
   Reject("no hourly table: no line starts with DATE,TIME");
@@ -146,9 +155,9 @@ void ReadHourRow(const Line& row, const Line& header, int hour, HourlyTable* tab
 
 // Exactly 24 rows, one per hour, each ended by a line break: a file cut in
 // the last row's figures would otherwise pass with a shortened number.
-HourlyTable ReadHourlyTable(const std::vector<Line>& lines, size_t headerIndex) {
+HourlyTable ReadHourlyTable(const FileLines& lines, size_t headerIndex) {
   HourlyTable table;
-  const Line& header = lines[headerIndex];
+  const Line header = lines[headerIndex];
   table.columns = FindColumns(header);
   size_t rows = 0;
   while (headerIndex + 1 + rows < lines.size() && LooksLikeDate(lines[headerIndex + 1 + rows].cells[0])) {
@@ -163,13 +172,24 @@ HourlyTable ReadHourlyTable(const std::vector<Line>& lines, size_t headerIndex) 
   return table;
 }
 
+// A line whose first cell is the stamp and whose other cells are empty, as a
+// spreadsheet program pads it (`2025/12/12 14:57 UPDATE,,,,,`).
+bool IsStampLine(const Line& line) {
+  if (!EndsWith(line.cells[0], kUpdateWord)) return false;
+  for (size_t i = 1; i < line.cells.size(); ++i) {
+    if (!line.cells[i].empty()) return false;
+  }
+  return true;
+}
+
 // `YYYY/M/D H:MM UPDATE` (some areas pad: `2022/12/06 08:05`), the time
 // the operator last wrote the file, as seconds since 1970.
-int64_t ReadStamp(const std::vector<Line>& lines, size_t end) {
+int64_t ReadStamp(const FileLines& lines, size_t end) {
   for (size_t i = 0; i < end; ++i) {
-    const std::string& text = lines[i].text;
-    if (!EndsWith(text, kUpdateWord)) continue;
-    const std::string at = "line " + std::to_string(lines[i].number);
+    const Line line = lines[i];
+    if (!IsStampLine(line)) continue;
+    const std::string& text = line.cells[0];
+    const std::string at = "line " + std::to_string(line.number);
     size_t space = text.find(' ');
     if (space == std::string::npos) Reject(at + ": the stamp line is not 'Y/M/D H:MM UPDATE'");
     Date date = ParseDate(text.substr(0, space), at);
@@ -201,12 +221,12 @@ bool IsOtherHeadBlock(const std::string& name) {
 
 // A head block's figure: the value line's first cell. An unpublished block
 // is written as empty cells (`,,,,,`) and reads as 0, "not given".
-int32_t HeadFigure(const Line& value, const std::string& name) {
+int32_t HeadFigure(const Line& value, const std::string& name, const Area& area) {
   const std::string& cell = value.cells[0];
   if (cell.empty()) return 0;
   const std::string where = Where(value, name);
   const int32_t figure = ParseFigure(cell, where);
-  if (std::string beyond = FigureBeyondLimit(where, figure); !beyond.empty()) Reject(beyond);
+  if (std::string beyond = FigureOutsideArea(where, figure, area); !beyond.empty()) Reject(beyond);
   return figure;
 }
 
@@ -230,28 +250,32 @@ int32_t HeadHour(const Line& value) {
 // hourly table are today's: the same blocks follow later for tomorrow, with
 // other figures. The first block of each kind is the day's, even when it is
 // not yet published: a later block of the family is another figure.
-void ReadHeadBlocks(const std::vector<Line>& lines, size_t end, DayFigures* day) {
+void ReadHeadBlocks(const FileLines& lines, size_t end, const Area& area, DayFigures* day) {
   bool peakFound = false, forecastFound = false;
   for (size_t i = 0; i + 1 < end; ++i) {
-    const std::string name = NormaliseName(lines[i].cells[0]);
+    const Line line = lines[i];
+    const std::string name = NormaliseName(line.cells[0]);
     if (IsOtherHeadBlock(name)) continue;
     bool peak = !peakFound && Contains(name, kPeakSupply);
     bool forecast = !forecastFound && !peak && Contains(name, kForecastPeak);
     if (!peak && !forecast) continue;
-    (peak ? day->peakCapacity : day->forecastPeak) = HeadFigure(lines[i + 1], lines[i].cells[0]);
-    if (forecast) day->forecastPeakHour = HeadHour(lines[i + 1]);
+    const Line value = lines[i + 1];
+    (peak ? day->peakCapacity : day->forecastPeak) = HeadFigure(value, line.cells[0], area);
+    if (forecast) day->forecastPeakHour = HeadHour(value);
     (peak ? peakFound : forecastFound) = true;
   }
 }
 
 // Every figure of the day's table, not only the reading's: the graphs draw
-// them all, and an absurd one means the file is not what it seems.
-void CheckDayFigures(const HourlyTable& table) {
+// them all, and an absurd one means the file is not what it seems. A 0 is a
+// figure not given.
+void CheckDayFigures(const HourlyTable& table, const Area& area) {
   for (int hour = 0; hour < 24; ++hour) {
     const HourFigures& h = table.hours[static_cast<size_t>(hour)];
     const std::string at = std::to_string(hour) + "時";
     for (int32_t figure : {h.actual, h.forecast, h.capacity}) {
-      if (std::string beyond = FigureBeyondLimit(at, figure); !beyond.empty()) Reject(beyond);
+      if (figure == 0) continue;
+      if (std::string beyond = FigureOutsideArea(at, figure, area); !beyond.empty()) Reject(beyond);
     }
     if (h.actual <= 0) continue;
     if (std::string beyond = UsageBeyondCapacity(at, h.actual, h.capacity); !beyond.empty()) Reject(beyond);
@@ -281,6 +305,33 @@ void CheckOwnPercent(const HourlyTable& table, const Reading& r) {
   }
 }
 
+// The reading's hour against the nearest earlier hour with an actual: a
+// file whose latest figure jumps away from its own day is refused even on
+// a fresh start, with no held reading to compare with.
+void CheckAgainstEarlierHours(const HourlyTable& table, const Reading& r) {
+  for (int hour = r.hour - 1; hour >= 0; --hour) {
+    const int32_t earlier = table.hours[static_cast<size_t>(hour)].actual;
+    if (earlier <= 0) continue;
+    if (std::string beyond = HourBeyondEarlierHour(hour, earlier, r.hour, r.usage); !beyond.empty()) Reject(beyond);
+    return;
+  }
+}
+
+// The hour's own supply. The day's peak supply stands in only where the
+// table has no supply column at all (Tokyo's table of 2013): where it has
+// one, an hour with an actual and no supply is a file caught half-written.
+int32_t CapacityOf(const HourlyTable& table, const DayFigures& day, int hour) {
+  const int32_t own = table.hours[static_cast<size_t>(hour)].capacity;
+  if (own > 0) return own;
+  const std::string at = std::to_string(hour) + "時";
+  if (table.columns.supply >= 0) {
+    Reject("the file's 供給力 for " + at + " is empty or 0 beside its actual: a half-written file, its "
+           "figures cannot be checked");
+  }
+  if (day.peakCapacity <= 0) Reject("no supply capacity for " + at + ", nor a ピーク時供給力 block");
+  return day.peakCapacity;
+}
+
 // The latest hour whose actual holds a positive number; an empty cell or 0
 // is an hour still to come. Its 使用率 says nothing of that: some areas
 // write a forecast there for hours to come.
@@ -290,8 +341,7 @@ std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures&
     if (h.actual <= 0) continue;
     Reading r;
     r.usage = h.actual;
-    r.capacity = h.capacity > 0 ? h.capacity : day.peakCapacity;
-    if (r.capacity <= 0) Reject("no supply capacity for " + std::to_string(hour) + "時, nor a ピーク時供給力 block");
+    r.capacity = CapacityOf(table, day, hour);
     const std::string at = std::to_string(hour) + "時";
     if (std::string beyond = UsageBeyondCapacity(at, r.usage, r.capacity); !beyond.empty()) Reject(beyond);
     if (stamp < JapanTimeToUnix(day.year, day.month, day.day, hour)) {
@@ -301,19 +351,20 @@ std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures&
     r.month = day.month;
     r.day = day.day;
     r.hour = hour;
-    r.percent = static_cast<uint32_t>(UsagePercentOf(r.usage, r.capacity));  // at most 150: see the limits
+    r.percent = static_cast<uint32_t>(UsagePercentOf(r.usage, r.capacity));  // at most 120: see the limits
     r.updated = day.updated;
     CheckOwnPercent(table, r);
+    CheckAgainstEarlierHours(table, r);
     return r;
   }
   return std::nullopt;
 }
 
-OperatorFile ReadFile(std::string_view bytes) {
-  std::vector<Line> lines = SplitLines(DecodeFile(bytes));
+OperatorFile ReadFile(std::string_view bytes, const Area& area) {
+  const FileLines lines = OpenFile(bytes);
   size_t header = FindHourlyTable(lines);
   HourlyTable table = ReadHourlyTable(lines, header);
-  CheckDayFigures(table);
+  CheckDayFigures(table, area);
   OperatorFile file;
   DayFigures& day = file.day;
   day.year = table.date.year;
@@ -322,7 +373,7 @@ OperatorFile ReadFile(std::string_view bytes) {
   file.stamp = ReadStamp(lines, header);
   CheckStampDay(file.stamp, table.date);
   day.updated = UnixToJapanIso(file.stamp);
-  ReadHeadBlocks(lines, header, &day);
+  ReadHeadBlocks(lines, header, area, &day);
   day.hours = table.hours;
   file.reading = LatestReading(table, day, file.stamp);
   return file;
@@ -330,9 +381,9 @@ OperatorFile ReadFile(std::string_view bytes) {
 
 }  // namespace
 
-std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, std::string* reason) {
+std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, const Area& area, std::string* reason) {
   try {
-    return ReadFile(bytes);
+    return ReadFile(bytes, area);
   } catch (const FileRejected& rejected) {
     *reason = rejected.reason;
   } catch (const std::bad_alloc&) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "bridge/reading/areas.h"
 #include "bridge/reading/figures.h"
 
 namespace gw::bridge {
@@ -28,9 +29,11 @@ struct OperatorFile {
   int64_t stamp = 0;
 };
 
-// Reads the file's bytes (CP932, CRLF or LF line ends). A file is taken
-// whole or not at all: on anything doubtful this returns nothing and puts a
-// one-line reason, naming what is wrong and where, into `reason`.
-std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, std::string* reason);
+// Reads the file's bytes (CP932, or UTF-8 after a byte-order mark; CRLF or
+// LF line ends; fields bare or in double quotes) as a file of `area`, whose
+// size bounds its figures. A file is taken whole or not at all: on anything
+// doubtful this returns nothing and puts a one-line reason, naming the rule,
+// the figures and where, into `reason`.
+std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, const Area& area, std::string* reason);
 
 }  // namespace gw::bridge

@@ -1,5 +1,6 @@
 #include "bridge/reading/text_cells.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace gw::bridge {
@@ -62,27 +63,47 @@ std::string Trim(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-std::vector<Line> SplitLines(const std::string& text) {
-  std::vector<Line> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    Line line;
-    line.ended = end != std::string::npos;
-    if (!line.ended) end = text.size();
-    line.number = lines.size() + 1;
-    line.text = Trim(std::string_view(text).substr(start, end - start));
-    size_t cell = 0;
-    do {
-      size_t comma = line.text.find(',', cell);
-      if (comma == std::string::npos) comma = line.text.size();
-      line.cells.push_back(Trim(std::string_view(line.text).substr(cell, comma - cell)));
-      cell = comma + 1;
-    } while (cell <= line.text.size());
-    lines.push_back(std::move(line));
-    start = end + 1;
+namespace {
+
+// One field from `*at` up to its comma or the end; moves `*at` past the comma.
+std::string NextCell(std::string_view text, size_t* at, const std::string& where) {
+  const size_t start = text.find_first_not_of(" \t", *at);
+  if (start == std::string_view::npos || text[start] != '"') {
+    size_t comma = std::min(text.find(',', *at), text.size());
+    std::string cell = Trim(text.substr(*at, comma - *at));
+    *at = comma + 1;
+    return cell;
   }
-  return lines;
+  std::string cell;
+  size_t i = start + 1;
+  for (;; ++i) {
+    if (i >= text.size()) Reject(where + ": a field's double quote is never closed");
+    if (text[i] != '"') {
+      cell.push_back(text[i]);
+    } else if (i + 1 < text.size() && text[i + 1] == '"') {
+      cell.push_back('"');
+      ++i;
+    } else {
+      break;
+    }
+  }
+  const size_t comma = std::min(text.find(',', i + 1), text.size());
+  if (!Trim(text.substr(i + 1, comma - i - 1)).empty()) Reject(where + ": text after a field's closing quote");
+  *at = comma + 1;
+  return Trim(cell);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCells(std::string_view text, size_t number) {
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  const std::string where = "line " + std::to_string(number);
+  std::vector<std::string> cells;
+  size_t at = 0;
+  do {
+    cells.push_back(NextCell(text, &at, where));
+  } while (at <= text.size());
+  return cells;
 }
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
@@ -99,20 +120,37 @@ bool LooksLikeMarkup(std::string_view bytes) {
   return first != std::string_view::npos && bytes[first] == '<';
 }
 
-bool IsMultibyteUtf8(std::string_view bytes) {
-  bool multibyte = false;
+namespace {
+
+// Whether `bytes` are valid UTF-8, and whether any character takes more than
+// one byte.
+struct Utf8Scan {
+  bool valid = true, multibyte = false;
+};
+
+Utf8Scan ScanUtf8(std::string_view bytes) {
+  Utf8Scan scan;
   for (size_t i = 0; i < bytes.size();) {
     auto c = static_cast<unsigned char>(bytes[i]);
     size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > bytes.size()) return false;
+    if (length == 0 || i + length > bytes.size()) return {false, scan.multibyte};
     for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return {false, scan.multibyte};
     }
-    multibyte = multibyte || length > 1;
+    scan.multibyte = scan.multibyte || length > 1;
     i += length;
   }
-  return multibyte;
+  return scan;
 }
+
+}  // namespace
+
+bool IsMultibyteUtf8(std::string_view bytes) {
+  const Utf8Scan scan = ScanUtf8(bytes);
+  return scan.valid && scan.multibyte;
+}
+
+bool IsUtf8(std::string_view bytes) { return ScanUtf8(bytes).valid; }
 
 Date ParseDate(const std::string& text, const std::string& where) {
   Date date;

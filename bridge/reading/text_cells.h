@@ -21,13 +21,17 @@ struct FileRejected {
 
 struct Line {
   size_t number = 0;                // counted from 1, for reasons
-  std::string text;                 // without its line break
-  std::vector<std::string> cells;   // split at commas, blanks trimmed; never empty
+  std::vector<std::string> cells;   // as SplitCells gives them; never empty
   bool ended = false;               // a line break followed it
 };
 
-// Splits at LF, dropping a CR before it, so CRLF and LF files read alike.
-std::vector<Line> SplitLines(const std::string& text);
+// The cells of one line of text (a CR at its end dropped, so CRLF and LF
+// files read alike): split at commas, blanks around each trimmed. A field in
+// double quotes, as a spreadsheet program saves every field, is its text
+// between them with each doubled quote read as one (RFC 4180), so "1,234"
+// stays one cell; a quote left open or text after a closing quote is
+// refused, naming line `number`.
+std::vector<std::string> SplitCells(std::string_view text, size_t number);
 
 std::string Trim(std::string_view text);
 bool Contains(const std::string& text, const char* part);
@@ -37,6 +41,8 @@ bool EndsWith(const std::string& text, const char* tail);
 bool LooksLikeMarkup(std::string_view bytes);
 // Valid UTF-8 holding at least one multi-byte character.
 bool IsMultibyteUtf8(std::string_view bytes);
+// Valid UTF-8, whatever it holds.
+bool IsUtf8(std::string_view bytes);
 
 struct Date {
   int year = 0, month = 0, day = 0;

@@ -174,7 +174,7 @@ std::string Poller::HeldStays() const { return heldTime_ < 0 ? "" : "; the held 
 
 bool Poller::Take(std::string_view bytes, std::string* outcome) {
   std::string reason;
-  std::optional<OperatorFile> file = TryReadOperatorFile(bytes, &reason);
+  std::optional<OperatorFile> file = TryReadOperatorFile(bytes, area_, &reason);
   if (!file) {
     *outcome = "refused the file: " + reason + HeldStays();
     return false;

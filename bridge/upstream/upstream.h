@@ -50,6 +50,10 @@ class Upstream {
   std::unique_ptr<Handle> handle_;  // kept between fetches to reuse the connection
 };
 
+// The failure a 304 is when the fetch sent no validators: it says nothing
+// of any file the bridge holds, so it is no good read.
+extern const char kUnaskedNotModified[];
+
 // Names the bridge in the operator's logs.
 extern const char kBridgeUserAgent[];
 

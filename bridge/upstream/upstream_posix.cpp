@@ -11,6 +11,8 @@
 namespace gw::bridge {
 
 const char kBridgeUserAgent[] = "gridwren-bridge/1.1 (Gridwren usage bridge; one request per refresh)";
+const char kUnaskedNotModified[] =
+    "the source answered 304 Not Modified to a request without validators: it sent no file to read";
 
 namespace {
 
@@ -22,6 +24,7 @@ struct Transfer {
   std::string etag, lastModified;
   bool tooLarge = false;
   const std::atomic<bool>* aborted = nullptr;
+  CURL* curl = nullptr;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* context) {
@@ -31,6 +34,13 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
   if (t->body.size() + bytes > kMaxOperatorFileBytes) {
     t->tooLarge = true;
     return 0;
+  }
+  // The body's announced length, taken once, spares the doubling copies a
+  // growing buffer makes: each area's poller holds at most one file.
+  curl_off_t announced = -1;
+  if (t->body.empty() && curl_easy_getinfo(t->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+      announced > 0 && announced <= static_cast<curl_off_t>(kMaxOperatorFileBytes)) {
+    t->body.reserve(static_cast<size_t>(announced));
   }
   t->body.append(data, bytes);
   return bytes;
@@ -120,8 +130,10 @@ void SetRequest(CURL* c, const std::string& url, Transfer* t, curl_slist* header
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
 }
 
-// Only a whole 200 answer is a new file; everything else says why not.
-void Judge(CURLcode code, const char* error, Transfer* t, Fetched* f) {
+// Only a whole 200 answer is a new file, and a 304 an unchanged one only
+// when this fetch sent validators for it to answer; everything else says
+// why not.
+void Judge(CURLcode code, const char* error, bool validatorsSent, Transfer* t, Fetched* f) {
   if (t->aborted->load()) {
     f->error = "abandoned: the bridge is stopping";
   } else if (t->tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
@@ -129,7 +141,8 @@ void Judge(CURLcode code, const char* error, Transfer* t, Fetched* f) {
   } else if (code != CURLE_OK) {
     f->error = std::string(curl_easy_strerror(code)) + (*error ? std::string(": ") + error : "");
   } else if (f->status == 304) {
-    f->kind = Fetched::Kind::kNotModified;
+    if (validatorsSent) f->kind = Fetched::Kind::kNotModified;
+    else f->error = kUnaskedNotModified;
   } else if (f->status != 200) {
     f->error = "the source answered HTTP " + std::to_string(f->status);
   } else {
@@ -145,6 +158,7 @@ void Judge(CURLcode code, const char* error, Transfer* t, Fetched* f) {
 Fetched Upstream::Fetch() {
   Transfer t;
   t.aborted = &aborted_;
+  t.curl = handle_->curl;
   SList headers;
   if (!etag_.empty()) headers.Add("If-None-Match: " + etag_);
   if (!lastModified_.empty()) headers.Add("If-Modified-Since: " + lastModified_);
@@ -155,7 +169,7 @@ Fetched Upstream::Fetch() {
   Fetched f;
   f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   curl_easy_getinfo(handle_->curl, CURLINFO_RESPONSE_CODE, &f.status);
-  Judge(code, error, &t, &f);
+  Judge(code, error, headers.list != nullptr, &t, &f);
   return f;
 }
 

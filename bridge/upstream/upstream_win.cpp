@@ -20,6 +20,8 @@
 namespace gw::bridge {
 
 const char kBridgeUserAgent[] = "gridwren-bridge/1.1 (Gridwren usage bridge; one request per refresh)";
+const char kUnaskedNotModified[] =
+    "the source answered 304 Not Modified to a request without validators: it sent no file to read";
 
 namespace {
 
@@ -125,8 +127,10 @@ void AddHeader(HINTERNET request, const std::string& name, const std::string& va
   WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(-1), WINHTTP_ADDREQ_FLAG_ADD);
 }
 
-// Only a whole 200 answer is a new file; everything else says why not.
-void Judge(ExchangeResult r, Fetched* f) {
+// Only a whole 200 answer is a new file, and a 304 an unchanged one only
+// when this fetch sent validators for it to answer; everything else says
+// why not.
+void Judge(ExchangeResult r, bool validatorsSent, Fetched* f) {
   f->status = r.status;
   if (r.endedBy != nullptr) {
     f->error = r.endedBy;
@@ -135,7 +139,8 @@ void Judge(ExchangeResult r, Fetched* f) {
   } else if (!r.answered) {
     f->error = WinHttpErrorText(r.error);
   } else if (r.status == 304) {
-    f->kind = Fetched::Kind::kNotModified;
+    if (validatorsSent) f->kind = Fetched::Kind::kNotModified;
+    else f->error = kUnaskedNotModified;
   } else if (r.status != 200) {
     f->error = "the source answered HTTP " + std::to_string(r.status);
   } else {
@@ -161,7 +166,7 @@ Fetched Upstream::Fetch() {
   SetProxyLogin(request, handle_->proxy);
   AddHeader(request, "If-None-Match", etag_);
   AddHeader(request, "If-Modified-Since", lastModified_);
-  Judge(RunExchange(request, aborted_, kTotalTimeout), &f);
+  Judge(RunExchange(request, aborted_, kTotalTimeout), !etag_.empty() || !lastModified_.empty(), &f);
   f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return f;
 }

@@ -32,6 +32,7 @@ class TwoAreas : public testing::Test {
     OperatorCsv kansai;
     kansai.hoursWithActual = 14;  // up to 13時
     kansai.stampTime = "13:55";
+    kansai.scalePercent = 60;  // Kansai's size
     kansaiSource_.Serve(kansai.Bytes());
     std::ofstream(password_) << "pw\n";
     gw::bridge::Options o;

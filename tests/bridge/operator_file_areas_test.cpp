@@ -18,11 +18,13 @@ namespace {
 
 using gw::bridge::OperatorFile;
 using gwtest::OperatorCsv;
+
+const gw::bridge::Area& Tokyo() { return *gw::bridge::FindArea("tokyo"); }
 using testing::HasSubstr;
 
 std::optional<OperatorFile> Read(const OperatorCsv& csv, std::string* reason = nullptr) {
   std::string ignored;
-  return gw::bridge::TryReadOperatorFile(csv.Bytes(), reason ? reason : &ignored);
+  return gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), reason ? reason : &ignored);
 }
 
 std::string Refusal(const OperatorCsv& csv) {
@@ -229,6 +231,13 @@ Generated RunGenerator(const std::string& options) {
   return g;
 }
 
+// The area a generator's run writes for: its --area, else Tokyo.
+const gw::bridge::Area& AreaOf(const std::string& options) {
+  const size_t at = options.find("--area ");
+  if (at == std::string::npos) return Tokyo();
+  return *gw::bridge::FindArea(options.substr(at + 7, options.find(' ', at + 7) - at - 7));
+}
+
 // The reading as the generator prints it: {"usage": 4282, "capacity": ...}.
 std::string AsJson(const std::optional<gw::bridge::Reading>& r) {
   if (!r) return "null\n";
@@ -256,9 +265,45 @@ TEST(OperatorFileAreas, EveryAreasGeneratedFileGivesItsStatedReading) {
     const Generated g = RunGenerator(options);
     ASSERT_FALSE(g.bytes.empty()) << "python3 tools/operator_csv.py " << options;
     std::string reason;
-    auto file = gw::bridge::TryReadOperatorFile(g.bytes, &reason);
+    auto file = gw::bridge::TryReadOperatorFile(g.bytes, AreaOf(options), &reason);
     ASSERT_TRUE(file.has_value()) << options << ": " << reason;
     EXPECT_EQ(AsJson(file->reading), g.expected) << options;
+  }
+}
+
+// A spreadsheet program saving the operator's file again pads every line
+// (the stamp line too), quotes every field or writes UTF-8 with a
+// byte-order mark: still the same table, read to the same figures.
+TEST(OperatorFileAreas, AFileSavedAgainByASpreadsheetReadsAsTheOriginal) {
+  for (const char* area : {"hokkaido", "kansai", "kyushu"}) {
+    const std::string options = std::string("--area ") + area + " --hours 15";
+    const Generated original = RunGenerator(options);
+    std::string reason;
+    const auto expected = gw::bridge::TryReadOperatorFile(original.bytes, AreaOf(options), &reason);
+    ASSERT_TRUE(expected && expected->reading) << area << ": " << reason;
+    for (const char* saved : {"--pad-cells", "--quote-all", "--utf8-bom", "--pad-cells --quote-all --utf8-bom"}) {
+      SCOPED_TRACE(options + " " + saved);
+      const Generated g = RunGenerator(options + " " + saved);
+      ASSERT_FALSE(g.bytes.empty());
+      ASSERT_NE(g.bytes, original.bytes);
+      auto file = gw::bridge::TryReadOperatorFile(g.bytes, AreaOf(options), &reason);
+      if (!file) {
+        ADD_FAILURE() << reason;
+        continue;
+      }
+      EXPECT_EQ(AsJson(file->reading), original.expected);
+      const auto& day = file->day;
+      EXPECT_EQ((std::array<int, 4>{day.peakCapacity, day.forecastPeak, day.forecastPeakHour, day.day}),
+                (std::array<int, 4>{expected->day.peakCapacity, expected->day.forecastPeak,
+                                    expected->day.forecastPeakHour, expected->day.day}));
+      EXPECT_EQ(day.updated, expected->day.updated);
+      for (int hour = 0; hour < 24; ++hour) {
+        const auto &h = day.hours[static_cast<size_t>(hour)], &e = expected->day.hours[static_cast<size_t>(hour)];
+        EXPECT_EQ((std::array<int, 4>{h.actual, h.forecast, h.capacity, h.percent}),
+                  (std::array<int, 4>{e.actual, e.forecast, e.capacity, e.percent}))
+            << hour << "時";
+      }
+    }
   }
 }
 

@@ -11,17 +11,19 @@
 namespace {
 
 using gwtest::OperatorCsv;
+
+const gw::bridge::Area& Tokyo() { return *gw::bridge::FindArea("tokyo"); }
 using testing::HasSubstr;
 
 std::string Refusal(const OperatorCsv& csv) {
   std::string reason;
-  EXPECT_FALSE(gw::bridge::TryReadOperatorFile(csv.Bytes(), &reason).has_value()) << "taken, but should be refused";
+  EXPECT_FALSE(gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason).has_value()) << "taken, but should be refused";
   return reason;
 }
 
 bool Taken(const OperatorCsv& csv) {
   std::string reason;
-  return gw::bridge::TryReadOperatorFile(csv.Bytes(), &reason).has_value();
+  return gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason).has_value();
 }
 
 TEST(OperatorFileLimits, TheStampIsOfTheTablesDayOrJustAfterItsMidnight) {
@@ -52,39 +54,106 @@ TEST(OperatorFileLimits, AStampBeforeTheReadingsHourIsRefused) {
   EXPECT_TRUE(Taken(csv));
 }
 
-// The percentage never wraps: 999999999 of 1 is refused long before.
-TEST(OperatorFileLimits, FiguresBeyondAnyGridAreRefused) {
-  OperatorCsv huge;
-  huge.actualText[14] = "999999999";
-  huge.percentText[14] = "19607";
-  EXPECT_THAT(Refusal(huge), HasSubstr("10000"));
-  OperatorCsv hugeEarlier;  // any hour, not only the reading's
-  hugeEarlier.actualText[3] = "10001";
-  EXPECT_THAT(Refusal(hugeEarlier), HasSubstr("3時: 10001 万kW is beyond 10000"));
-  OperatorCsv hugePeak;
-  hugePeak.peakSupply = 51000;
-  EXPECT_THAT(Refusal(hugePeak), HasSubstr("51000 万kW"));
-  OperatorCsv largest;  // the bound itself is a figure a grid may have
-  largest.peakSupply = 10000;
-  EXPECT_TRUE(Taken(largest));
+// Each area's figures lie between a tenth of its record peak and half as
+// much again (Tokyo: 643 and 9645 万kW), in every hour and head block. The
+// percentage never wraps: 999999999 of 1 is refused long before.
+TEST(OperatorFileLimits, FiguresOutsideTheirAreasSizeAreRefused) {
+  struct Case {
+    int hour;
+    const char *actual, *supply, *percent;
+    int peakSupply;
+    const char* reason;  // empty: taken
+  };
+  const Case cases[] = {
+      {14, "999999999", nullptr, "19607", 5100, "999999999 万kW is above tokyo's bound of 9645 万kW"},
+      {3, "9646", nullptr, nullptr, 5100, "3時: 9646 万kW is above tokyo's bound of 9645"},
+      {14, "1", "1", "100", 5100, "14時: 1 万kW is below tokyo's bound of 643 万kW"},
+      {20, nullptr, "642", nullptr, 5100, "20時: 642 万kW is below"},
+      {3, nullptr, nullptr, nullptr, 51000, "51000 万kW is above"},
+      {20, nullptr, "643", nullptr, 9645, ""},  // the bounds themselves are figures a grid may have
+  };
+  for (const Case& c : cases) {
+    OperatorCsv csv;
+    if (c.actual) csv.actualText[c.hour] = c.actual;
+    if (c.supply) csv.supplyText[c.hour] = c.supply;
+    if (c.percent) csv.percentText[c.hour] = c.percent;
+    csv.peakSupply = c.peakSupply;
+    SCOPED_TRACE(std::string(c.actual ? c.actual : "-") + " of " + (c.supply ? c.supply : "-"));
+    if (*c.reason) EXPECT_THAT(Refusal(csv), HasSubstr(c.reason));
+    else EXPECT_TRUE(Taken(csv));
+  }
 }
 
-TEST(OperatorFileLimits, UsageFarOverTheSupplyIsRefused) {
-  // 7700 of 5100 is 151 %: the file's own 使用率 agrees, and still no grid.
-  OperatorCsv over;
-  over.actualText[14] = "7700";
-  over.percentText[14] = "151";
-  EXPECT_THAT(Refusal(over), HasSubstr("7700 of 5100 万kW (151.0 %) is beyond 150"));
-  OperatorCsv atTheBound;  // 150 % is the last taken
-  atTheBound.actualText[14] = "7650";
-  atTheBound.percentText[14] = "150";
-  EXPECT_TRUE(Taken(atTheBound));
-  // Without a 使用率 to hold it against, and banded by the day's peak.
-  OperatorCsv noPercent;
-  noPercent.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)"};
-  noPercent.actualText[14] = "9000";
-  noPercent.peakSupply = 5050;
-  EXPECT_THAT(Refusal(noPercent), HasSubstr("9000 of 5050"));
+// Demand above the supply is what an emergency looks like, and is served up
+// to a fifth over it; beyond that the figures are wrong.
+TEST(OperatorFileLimits, UsageOverTheSupplyIsServedUpToAFifthOverIt) {
+  struct Case {
+    std::vector<int> usage;  // hours 10 .. 14 of a supply of 4000
+    const char* reason;      // empty: taken
+  };
+  const Case cases[] = {
+      {{3800, 3880, 3960, 4000, 4280}, ""},  // a crisis: 95 to 100 %, then 107 %
+      {{4300, 4400, 4500, 4600, 4800}, ""},  // 120 % is the last taken
+      {{4300, 4400, 4500, 4600, 4840}, "14時: usage 4840 of a supply of 4000 万kW (121.0 %) is beyond 120 %"},
+      {{6000, 6000, 6000, 6000, 6000}, "10時: usage 6000 of a supply of 4000 万kW (150.0 %) is beyond 120 %"},
+  };
+  for (const Case& c : cases) {
+    OperatorCsv csv;
+    for (int hour = 10; hour < 15; ++hour) {
+      const int usage = c.usage[static_cast<size_t>(hour - 10)];
+      csv.actualText[hour] = std::to_string(usage);
+      csv.supplyText[hour] = "4000";
+      csv.percentText[hour] = std::to_string(usage / 40);
+    }
+    SCOPED_TRACE(c.usage.back());
+    if (*c.reason) {
+      EXPECT_THAT(Refusal(csv), HasSubstr(c.reason));
+      continue;
+    }
+    std::string reason;
+    auto file = gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason);
+    ASSERT_TRUE(file && file->reading) << reason;
+    EXPECT_EQ(file->reading->percent, static_cast<uint32_t>(c.usage.back() / 40));
+  }
+  // Tokyo's table of 2013, banded by the day's peak supply, is held to it too.
+  OperatorCsv noSupply;
+  noSupply.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)"};
+  noSupply.actualText[14] = "6200";
+  noSupply.peakSupply = 5050;
+  EXPECT_THAT(Refusal(noSupply), HasSubstr("usage 6200 of a supply of 5050"));
+}
+
+// The reading's hour against the nearest earlier hour of the same table
+// with an actual: half within an hour, and half again for each hour missed.
+TEST(OperatorFileLimits, AReadingThatJumpsAwayFromItsOwnDayIsRefused) {
+  const int before = OperatorCsv::Actual(13), twoBefore = OperatorCsv::Actual(12);
+  struct Case {
+    int usage;
+    bool hour13Missing, percentColumn;
+    std::string reason;  // empty: taken
+  };
+  const Case cases[] = {
+      {before / 2 - 10, false, true, "14時: usage " + std::to_string(before / 2 - 10) + " 万kW after " +
+                                         std::to_string(before) + " 万kW at 13時"},
+      {before * 3 / 2 + 10, false, true, "is beyond 50 % (the change of usage within an hour"},
+      {before / 2 + 10, false, true, ""},
+      {twoBefore / 2 - 10, true, true, ""},  // over two hours, half is within the limit
+      {twoBefore * 2 + 100, true, true, "in 2 hours"},
+      // Without a 使用率 to hold the figures against, these rules alone do.
+      {before * 3 / 2 + 10, false, false, "is beyond 50 %"},
+      {before * 3 / 2 - 10, false, false, ""},
+  };
+  for (const Case& c : cases) {
+    OperatorCsv csv;
+    if (!c.percentColumn) csv.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)", "供給力(万kW)"};
+    csv.actualText[14] = std::to_string(c.usage);
+    csv.supplyText[14] = "9000";
+    csv.percentText[14] = std::to_string(c.usage / 90);
+    if (c.hour13Missing) csv.actualText[13] = csv.percentText[13] = "";
+    SCOPED_TRACE(c.usage);
+    if (!c.reason.empty()) EXPECT_THAT(Refusal(csv), HasSubstr(c.reason));
+    else EXPECT_TRUE(Taken(csv));
+  }
 }
 
 TEST(OperatorFileLimits, AJumpNoGridMakesInAnHourIsTold) {

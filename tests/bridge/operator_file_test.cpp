@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/codepage.h"
+#include "bridge/reading/text_cells.h"
 #include "support/operator_csv.h"
 
 namespace {
@@ -17,7 +18,7 @@ using testing::HasSubstr;
 
 std::optional<OperatorFile> Read(const std::string& bytes, std::string* reason = nullptr) {
   std::string ignored;
-  return TryReadOperatorFile(bytes, reason ? reason : &ignored);
+  return TryReadOperatorFile(bytes, *gw::bridge::FindArea("tokyo"), reason ? reason : &ignored);
 }
 
 // The reason a file is refused; fails the test when it is taken.
@@ -175,6 +176,13 @@ TEST(OperatorFile, WithoutASupplyColumnTheDaysPeakSupplyIsTheCapacity) {
   EXPECT_EQ(file->reading->capacity, 5100);
   EXPECT_EQ(file->day.hours[14].capacity, 0);
   EXPECT_EQ(file->day.hours[14].percent, -1);
+  // Where the table has a supply column, it stands in for none of its hours:
+  // an actual without its supply is a file caught half-written.
+  for (const char* cell : {"", "0"}) {
+    OperatorCsv half;
+    half.supplyText[14] = cell;
+    EXPECT_THAT(Refusal(half.Bytes()), HasSubstr("供給力 for 14時 is empty or 0")) << "'" << cell << "'";
+  }
 }
 
 TEST(OperatorFile, UsagePercentMustAgreeWithinOnePoint) {
@@ -226,8 +234,28 @@ TEST(OperatorFile, RefusesAnHtmlErrorPage) {
   EXPECT_THAT(Refusal("\r\n  <html>" + OperatorCsv{}.Bytes()), HasSubstr("HTML"));
 }
 
+// UTF-8 only after a byte-order mark, as a spreadsheet program writes it.
 TEST(OperatorFile, RefusesUtf8InsteadOfShiftJis) {
-  EXPECT_THAT(Refusal(OperatorCsv{}.Text()), HasSubstr("UTF-8"));
+  EXPECT_THAT(Refusal(OperatorCsv{}.Text()), HasSubstr("UTF-8 without a byte-order mark"));
+  EXPECT_THAT(Refusal("\xEF\xBB\xBF" + OperatorCsv{}.Bytes()), HasSubstr("byte-order mark but holds bytes"));
+}
+
+// Fields in double quotes, as a spreadsheet program may save every field.
+TEST(OperatorFile, QuotedFieldsReadAsTheirText) {
+  using gw::bridge::SplitCells;
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"\"2026/12/7\",\"14:00\",\"\",4321", {"2026/12/7", "14:00", "", "4321"}},
+      {"\"a \"\"b\"\", c\" , d\r", {"a \"b\", c", "d"}},
+      {" \"1,234\" ,", {"1,234", ""}},
+  };
+  for (const auto& [line, cells] : cases) EXPECT_EQ(SplitCells(line, 1), cells) << line;
+  OperatorCsv csv;
+  csv.actualText[3] = "\"3,500\"";
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("'3,500' is not a number"));
+  csv.actualText[3] = "\"3500";
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("double quote is never closed"));
+  csv.actualText[3] = "\"35\"00";
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("text after a field's closing quote"));
 }
 
 TEST(OperatorFile, RefusesBytesThatAreNotShiftJis) {
@@ -242,6 +270,18 @@ TEST(OperatorFile, RefusesAFileOverTwoMebibytes) {
   const std::string filler = "2026/12/7,23:55,0,0,0\r\n";
   while (bytes.size() < 3 * 1024 * 1024) bytes += filler;
   EXPECT_THAT(Refusal(bytes), HasSubstr("2 MiB"));
+}
+
+// Whatever follows the tables is never read, but it is counted: a file of
+// endless lines or cells is refused before it can cost memory.
+TEST(OperatorFile, RefusesAFileBeyondTheReadersCaps) {
+  const std::string whole = OperatorCsv{}.Bytes();
+  const std::pair<std::string, const char*> cases[] = {
+      {whole + std::string(20000, '\n'), "lines, more than the 10000"},
+      {whole + std::string(300, ',') + "\r\n", "more than 256 cells"},
+      {whole + std::string(5000, '1') + "\r\n", "bytes, more than the 4096"},
+  };
+  for (const auto& [bytes, reason] : cases) EXPECT_THAT(Refusal(bytes), HasSubstr(reason));
 }
 
 TEST(OperatorFile, RefusesAnHourlyTableWithoutTwentyFourRows) {

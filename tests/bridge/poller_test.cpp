@@ -221,11 +221,15 @@ TEST(Poller, AJumpFromTheHeldReadingNoGridMakesIsRefused) {
   const int held = OperatorCsv::Actual(14);
   bridge.clock.Set(gw::bridge::JapanTimeToUnix(2026, 12, 7, 15, 56));
   for (int usage : {held * 3 / 2 + 10, held / 2 - 10}) {
+    // A file that agrees with its own day, only not with the reading held.
     OperatorCsv next;
     next.hoursWithActual = 16;
     next.stampTime = "15:55";
-    next.actualText[15] = std::to_string(usage);
-    next.percentText[15] = std::to_string(usage * 100 / OperatorCsv::Supply(15));
+    for (int hour = 0; hour < 16; ++hour) {
+      next.actualText[hour] = std::to_string(usage);
+      next.supplyText[hour] = "7000";
+      next.percentText[hour] = std::to_string(usage * 100 / 7000);
+    }
     std::string outcome;
     EXPECT_FALSE(bridge.Take(next.Bytes(), &outcome)) << usage;
     EXPECT_THAT(outcome, HasSubstr("within an hour")) << usage;
@@ -339,6 +343,7 @@ TEST(PollerDatedSource, CrossesMidnightWithoutFailures) {
   OperatorCsv lastHour;
   lastHour.hoursWithActual = 24;
   lastHour.stampTime = "23:55";
+  lastHour.scalePercent = 60;  // Kansai's size
   source.Serve(lastHour.Bytes());
   gwtest::TestBridgeOptions options;
   options.area = "kansai";
@@ -354,7 +359,7 @@ TEST(PollerDatedSource, CrossesMidnightWithoutFailures) {
   source.Serve("no such file", 404);
   EXPECT_EQ(bridge.poller.RefreshOnce(), "") << "expected just after midnight: not logged";
   EXPECT_THAT(source.LastTarget(), testing::EndsWith("/juyo_06_20261208.csv"));
-  OperatorCsv empty;
+  OperatorCsv empty = lastHour;
   empty.day = 8;
   empty.hoursWithActual = 0;
   empty.stampTime = "0:35";

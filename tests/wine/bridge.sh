@@ -5,9 +5,10 @@
 #   bridge_cases    runs them all (needs python3, curl and ImageMagick)
 
 # The operator's file: its figures put the early hours in different usage
-# bands (hour 0 yellow or orange, then green, from hour 6 red), so that the
-# graphs' colours are checked whatever the hour in Japan.
-BRIDGE_FORECAST_PEAK=6900
+# bands (hours 0 to 5 green, hour 6 yellow, from hour 7 red), so that the
+# graphs' colours are checked whatever the hour in Japan, and no hour above
+# the 120 % of its supply that the reader takes.
+BRIDGE_FORECAST_PEAK=6510
 BRIDGE_PEAK_SUPPLY=5100
 BRIDGE_PIDS=()
 # A folder name that neither the Japanese ANSI code page (932) nor the
@@ -165,7 +166,8 @@ bridge_log_shows() {
 
 # The fetch's contract through WinHTTP: conditional requests once a file is
 # taken, one request per refresh, no redirect followed, the 2 MiB cap, and a
-# gzip-encoded file decoded as libcurl decodes it on Linux.
+# gzip-encoded file decoded as libcurl decodes it on Linux, and a 304 to a
+# request without validators a failure.
 bridge_upstream() {
   local dir=$RUN/bridge saved=$BRIDGE_SOURCE fault
   bridge_check conditional_starts bridge_start conditional --refresh 1 || return
@@ -179,7 +181,7 @@ agents = {l["user_agent"] for l in lines}
 print(len(lines), len(later), agents)
 sys.exit(0 if later and all(a.startswith("gridwren-bridge/") for a in agents) else 1)
 PY
-  for fault in redirect large gzip; do
+  for fault in redirect large gzip unasked304; do
     python3 "$SRC/tests/wine/bridge_upstream_server.py" "$dir/$fault.port" "$dir/$fault.requests" "$fault" \
       $([ "$fault" = gzip ] && echo "$dir/juyo-d1-j.csv") </dev/null >/dev/null 2>&1 &
     FEED_PIDS+=($!)
@@ -191,6 +193,7 @@ PY
       redirect) bridge_check redirect_not_followed bridge_log_shows redirect "302 0 B .*the source answered HTTP 302" ;;
       large) bridge_check cap_2_mib bridge_log_shows large "larger than 2 MiB" ;;
       gzip) bridge_check gzip_decoded bridge_serves_reading "$dir/gzip.json" ;;
+      unasked304) bridge_check unasked_304_fails bridge_log_shows unasked304 "304 0 B .*failed: .*without validators" ;;
     esac
     bridge_check "${fault}_one_request" test "$(wc -l <"$dir/$fault.requests")" = 1
     bridge_ends "$BRIDGE_PID" INT || true

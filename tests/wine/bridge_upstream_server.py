@@ -2,11 +2,13 @@
 """Answers every GET on 127.0.0.1 with one fault, for the Windows bridge's
 upstream cases, and logs each request as one line of JSON.
 
-  bridge_upstream_server.py PORT_FILE LOG_FILE redirect|large|gzip [FILE]
+  bridge_upstream_server.py PORT_FILE LOG_FILE redirect|large|gzip|unasked304 [FILE]
 
 redirect: 302 to another path of itself (a bridge must not follow it);
 large: a 200 with a 3 MiB body (over the bridge's 2 MiB cap);
-gzip: FILE gzip-encoded (Content-Encoding: gzip), asked for or not.
+gzip: FILE gzip-encoded (Content-Encoding: gzip), asked for or not;
+unasked304: 304 Not Modified to every request, validators or not (a
+fresh bridge sent none, so it is no good read).
 """
 
 import gzip
@@ -30,6 +32,10 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if sys.argv[3] == "unasked304":
+            self.send_response(304)
+            self.end_headers()
+            return
         if sys.argv[3] == "gzip":
             with open(sys.argv[4], "rb") as f:
                 body = gzip.compress(f.read())
@@ -45,7 +51,8 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
-    if len(sys.argv) != (5 if sys.argv[3:4] == ["gzip"] else 4) or sys.argv[3] not in ("redirect", "large", "gzip"):
+    faults = ("redirect", "large", "gzip", "unasked304")
+    if len(sys.argv) < 4 or sys.argv[3] not in faults or len(sys.argv) != (5 if sys.argv[3] == "gzip" else 4):
         sys.exit(__doc__)
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     with open(sys.argv[1], "w") as out:

@@ -84,13 +84,17 @@ std::string OperatorCsv::HourRow(int hour) const {
     else if (Has(name, "予備率")) cells.push_back(percentShown ? std::to_string(std::lround(
                                                                    (Supply(hour) - shown) * 100 / Supply(hour)))
                                                              : future);
-    else if (Has(name, "供給力")) cells.push_back(std::to_string(Supply(hour)));
+    else if (Has(name, "供給力")) cells.push_back(supplyText.count(hour) ? supplyText.at(hour) : Scaled(Supply(hour)));
     else if (Has(name, "実績")) cells.push_back(actualText.count(hour) ? actualText.at(hour)
-                                              : come ? std::to_string(Actual(hour)) : future);
-    else if (Has(name, "予測") || Has(name, "予想")) cells.push_back(std::to_string(Forecast(hour)));
+                                              : come ? Scaled(Actual(hour)) : future);
+    else if (Has(name, "予測") || Has(name, "予想")) cells.push_back(Scaled(Forecast(hour)));
     else cells.push_back("");
   }
   return Join(cells);
+}
+
+std::string OperatorCsv::Scaled(double figure) const {
+  return std::to_string(std::lround(figure * scalePercent / 100));
 }
 
 std::string OperatorCsv::Text() const {
@@ -98,7 +102,8 @@ std::string OperatorCsv::Text() const {
   std::vector<std::string> lines = {(stampDate.empty() ? date : stampDate) + " " + stampTime + " UPDATE"};
   const std::string today = headDate.empty() ? std::to_string(month) + "/" + std::to_string(day) : headDate;
   if (withHeadBlocks) {
-    for (auto& l : HeadBlocks({headPrefix, today, headReserve, blankHead}, peakSupply, forecastPeak)) {
+    for (auto& l : HeadBlocks({headPrefix, today, headReserve, blankHead}, peakSupply * scalePercent / 100,
+                              forecastPeak * scalePercent / 100)) {
       lines.push_back(l);
     }
   }
@@ -108,7 +113,8 @@ std::string OperatorCsv::Text() const {
   for (const char* l : {"", "最大使用率(%),時間帯", "93,14:00～15:00", ""}) lines.push_back(l);
   // Tomorrow's blocks, with other figures: never to be taken.
   const std::string tomorrow = std::to_string(month) + "/" + std::to_string(day + 1);
-  for (auto& l : HeadBlocks({headPrefix, tomorrow, headReserve, false}, peakSupply + 333, forecastPeak + 222)) {
+  for (auto& l : HeadBlocks({headPrefix, tomorrow, headReserve, false}, (peakSupply + 333) * scalePercent / 100,
+                            (forecastPeak + 222) * scalePercent / 100)) {
     lines.push_back(l);
   }
   lines.push_back("DATE,TIME,当日実績(５分間隔値)(万kW),太陽光発電実績(５分間隔値)(万kW),"

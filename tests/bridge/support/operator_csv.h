@@ -23,8 +23,12 @@ struct OperatorCsv {
   std::vector<std::string> columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)", "使用率(%)", "供給力(万kW)"};
   std::map<int, std::string> percentText;  // hour -> the 使用率 cell as written
   std::map<int, std::string> actualText;   // hour -> the 実績 cell as written
+  std::map<int, std::string> supplyText;   // hour -> the 供給力 cell as written
   int peakSupply = 5100;
   int forecastPeak = 4600;
+  // Every figure in percent of Tokyo's, for an area of another size; the
+  // static figures below stay Tokyo's.
+  int scalePercent = 100;
 
   // Other areas' variants of the layout, as tools/operator_csv.py --area
   // writes them.
@@ -49,6 +53,7 @@ struct OperatorCsv {
   std::string DateText(int d) const;
   std::string Clock(int hour, int minute) const;
   std::string HourRow(int hour) const;
+  std::string Scaled(double figure) const;
 };
 
 }  // namespace gwtest
