@@ -413,6 +413,7 @@ TEST(PollerDatedSource, AfterTheNewDaysFirstReadingAMissingFileIsAFailure) {
   first.day = 8;
   first.hoursWithActual = 1;
   first.stampTime = "1:05";
+  first.scalePercent = 60;  // Kansai's size
   source.Serve(first.Bytes());
   bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 1, 6));
   bridge.poller.RefreshOnce();
