@@ -15,8 +15,8 @@
 #   --bridge   another program to measure (default build/native/bin/gridwren-bridge)
 # Needs strace, python3, and for --windows wine and wine32.
 set -euo pipefail
+export LC_ALL=C  # join and sort agree on the order
 cd "$(dirname "$0")/.."
-ROOT=$PWD
 
 windows=0 seconds=60 bridge=""
 while [ $# -gt 0 ]; do
@@ -32,6 +32,7 @@ if [ -z "$bridge" ]; then
   if [ $windows = 1 ]; then bridge=build/windows/bin/gridwren-bridge.exe; else bridge=build/native/bin/gridwren-bridge; fi
 fi
 [ -f "$bridge" ] || { echo "bridge_idle: $bridge is missing: build it first (scripts/build.sh)" >&2; exit 1; }
+bridge=$(realpath "$bridge")
 command -v strace >/dev/null || { echo "bridge_idle: strace is missing" >&2; exit 1; }
 
 WORK=$(mktemp -d)
@@ -66,7 +67,7 @@ start_bridge() {
     wineboot -i >/dev/null 2>&1
     wineserver -w
     wineserver -p
-    wine "$ROOT/$bridge" --listen 127.0.0.1:0 --port-file "Z:${WORK//\//\\}\\bridge.port" --source "$source_url" \
+    wine "$bridge" --listen 127.0.0.1:0 --port-file "Z:${WORK//\//\\}\\bridge.port" --source "$source_url" \
       --refresh 300 </dev/null >"$WORK/bridge.log" 2>&1 &
   else
     "$bridge" --listen 127.0.0.1:0 --port-file "$WORK/bridge.port" --source "$source_url" --refresh 300 \
@@ -80,15 +81,21 @@ start_bridge() {
   sleep 2  # the first fetch's graphs drawn and its log line written
 }
 
-# The sum of every thread's context switches of the processes given.
+# Every thread's context switches so far, one "PID/TID COUNT" a line.
 switches() {
-  local pid total=0 n
+  local pid task
   for pid in "$@"; do
-    for n in $(cat /proc/"$pid"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {print $2}'); do
-      total=$((total + n))
+    for task in /proc/"$pid"/task/*; do
+      awk -v t="$pid/${task##*/}" '/ctxt_switches/ {s += $2} END {if (NR) print t, s}' "$task/status" 2>/dev/null
     done
-  done
-  echo "$total"
+  done | sort
+}
+
+# The switches between two of those lists: threads that ended in between
+# are left out (their last count is gone), threads that began are counted
+# from their start.
+switched() {
+  join -a 2 -e 0 -o 1.2,2.2 "$1" "$2" | awk '{s += $2 - $1} END {print s + 0}'
 }
 
 # strace -f -c on the processes given, for SECONDS; prints the total calls.
@@ -96,20 +103,23 @@ syscalls() {
   local args=() pid
   for pid in "$@"; do args+=(-p "$pid"); done
   timeout -s INT "$seconds" strace -f -c -o "$WORK/strace.$1" "${args[@]}" >/dev/null 2>&1 || true
-  awk '$NF == "total" {print $4}' "$WORK/strace.$1"
+  # One table per word size (a 32-bit Windows program under Wine has its own).
+  awk '$NF == "total" {s += $4} END {print s + 0}' "$WORK/strace.$1"
 }
 
 report() {  # report WHAT PIDS...
-  local what=$1 before after calls
+  local what=$1 calls sw
   shift
-  before=$(switches "$@")
+  switches "$@" >"$WORK/before"
   sleep "$seconds"
-  after=$(switches "$@")
+  switches "$@" >"$WORK/after"
+  sw=$(switched "$WORK/before" "$WORK/after")
   calls=$(syscalls "$@")
-  awk -v what="$what" -v s="$seconds" -v sw=$((after - before)) -v calls="${calls:-0}" 'BEGIN {
+  awk -v what="$what" -v s="$seconds" -v sw="$sw" -v calls="${calls:-0}" 'BEGIN {
     printf "%s: %d context switches in %d s without strace (%.2f/s); %d system calls in %d s under strace -f -c (%.2f/s)\n",
       what, sw, s, sw / s, calls, s, calls / s }'
   echo "${calls:-0}" >"$WORK/calls"
+  sed -n '/^-----/,$p' "$WORK/strace.$1" | sed '1d;/^-----/,$d' | sed 's/^/    /'
 }
 
 start_bridge
@@ -120,9 +130,11 @@ calls=$(cat "$WORK/calls")
 if [ $windows = 1 ]; then
   # Wine's own processes of this prefix: what Windows itself would be.
   wine_pids=()
-  for pid in $(pgrep -u "$(id -u)" -f 'wineserver|\.exe' || true); do
+  for dir in /proc/[0-9]*; do
+    pid=${dir#/proc/}
     [ "$pid" = "$BRIDGE_PID" ] && continue
-    [ "$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -c "^WINEPREFIX=$WINEPREFIX$")" = 1 ] && wine_pids+=("$pid")
+    case $(readlink "$dir/exe" 2>/dev/null) in */wine/*) ;; *) continue ;; esac
+    tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && wine_pids+=("$pid")
   done
   [ ${#wine_pids[@]} -gt 0 ] && report "Wine's own processes (${#wine_pids[@]})" "${wine_pids[@]}"
 fi
