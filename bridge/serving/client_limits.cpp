@@ -51,9 +51,10 @@ size_t ClientLimits::Open() const {
   return open_;
 }
 
-bool ClientLimits::Crowded() const {
+size_t ClientLimits::ClosesForRoom() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return open_ + max_ / 16 >= max_;
+  const size_t margin = max_ / 16;
+  return open_ + margin < max_ ? 0 : open_ + margin == max_ ? 1 : 2;
 }
 
 size_t FitClientCap(size_t wanted, size_t listenerCap, std::string* note) {

@@ -50,7 +50,11 @@ class ClientLimits {
   // True when so few places are left that connections waiting for a request
   // (idle keep-alive ones, and new ones that have sent nothing yet) should
   // make room for new clients: within a sixteenth of the cap.
-  bool Crowded() const;
+  bool Crowded() const { return ClosesForRoom() > 0; }
+  // How many such connections each arrival closes: one at the edge of that
+  // margin, two inside it, so that the margin comes back after a burst of
+  // arrivals that took it faster than the closed connections freed it.
+  size_t ClosesForRoom() const;
 
   size_t maxConnections() const { return max_; }
   size_t maxPerClient() const { return clients_->maxPerClient(); }

@@ -355,7 +355,8 @@ void Front::Impl::OnAccept(beast::error_code ec, tcp::socket socket, Worker& wor
   const tcp::endpoint peer = socket.remote_endpoint(gone);
   const std::string client = gone ? std::string() : ClientKey(peer.address());
   const Admission admission = gone ? Admission::kOverConnectionCap : shared.limits.Admit(client);
-  const bool crowded = shared.limits.Crowded();
+  const size_t closes = shared.limits.ClosesForRoom();
+  const bool crowded = closes > 0;
   if (admission == Admission::kAdmitted) {
     beast::error_code ignored;
     socket.set_option(tcp::no_delay(true), ignored);
@@ -369,7 +370,7 @@ void Front::Impl::OnAccept(beast::error_code ec, tcp::socket socket, Worker& wor
                                                 : ConnectionEvent::kRefusedConnectionCap,
          client);
   }
-  if (crowded) CloseOldestIdle();
+  for (size_t i = 0; i < closes; ++i) CloseOldestIdle();
   Accept();
 }
 

@@ -73,6 +73,10 @@ TEST(ClientLimits, CrowdedWithinASixteenthOfTheCap) {
   EXPECT_FALSE(large.Crowded());
   large.Admit("a");
   EXPECT_TRUE(large.Crowded()) << "960 of 1024";
+  EXPECT_EQ(large.ClosesForRoom(), 1u);
+  large.Admit("a");
+  EXPECT_EQ(large.ClosesForRoom(), 2u) << "inside the margin: it is won back";
+  EXPECT_EQ(small.ClosesForRoom(), 1u) << "a cap under 16 has no margin";
 }
 
 TEST(ClientLimits, AClientIsItsIpv4AddressOrItsIpv6Network) {
