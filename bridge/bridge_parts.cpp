@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "bridge/log/event_log.h"
+#include "bridge/serving/client_limits.h"
 #include "bridge/serving/descriptor_limit.h"
 
 namespace gw::bridge {
@@ -101,6 +102,15 @@ size_t ListenerCap(size_t wanted, size_t listeners) {
   return std::max<size_t>(1, total / listeners);
 }
 
+// One table for every listener, so that a client's connections are counted
+// across the process, under a cap that stays well below a listener's.
+std::shared_ptr<ClientTable> ClientCap(size_t wanted, size_t listenerCap) {
+  std::string lowered;
+  const size_t cap = FitClientCap(wanted, listenerCap, &lowered);
+  if (!lowered.empty()) LogLineNow("%s", lowered.c_str());
+  return std::make_shared<ClientTable>(cap);
+}
+
 }  // namespace
 
 BridgeParts::BridgeParts(const Options& options, const Clock& clock, int threads)
@@ -116,12 +126,13 @@ BridgeParts::BridgeParts(const Options& options, const Clock& clock, int threads
     pollers_.push_back(std::make_unique<Poller>(config, areas_->cache(i), metrics_, *drawer_, clock_));
   }
   connectionCap_ = ListenerCap(options.maxConnections, plan_.listens.size());
+  clients_ = ClientCap(options.maxConnectionsPerClient, connectionCap_);
   for (const Listener& listen : plan_.listens) {
     const size_t home = areas_->Find(listen.area);
     responders_.push_back(
         std::make_unique<Responder>(metrics_, login_ ? &*login_ : nullptr, options.maxAgeSeconds, home));
     fronts_.push_back(std::make_unique<Front>(
-        FrontConfig{listen.address, listen.port, connectionCap_, threads, options.maxConnectionsPerClient}, *areas_,
+        FrontConfig{listen.address, listen.port, connectionCap_, threads, clients_->maxPerClient(), clients_}, *areas_,
         *responders_.back(), metrics_, clock_));
   }
 }
@@ -158,7 +169,7 @@ std::string BridgeParts::Describe(const std::vector<uint16_t>& ports) const {
          std::to_string(options_.maxAgeSeconds) + " s; alarm after " + std::to_string(options_.alarmAfterSeconds) +
          " s; " + (login_ ? "login required" : "no login") +
          "; at most " + std::to_string(connectionCap_) + " connections per listener, " +
-         std::to_string(options_.maxConnectionsPerClient) + " per client";
+         std::to_string(clients_->maxPerClient()) + " per client";
 }
 
 }  // namespace gw::bridge

@@ -55,6 +55,7 @@ class BridgeParts {
   Metrics metrics_;
   std::vector<std::unique_ptr<Responder>> responders_;
   size_t connectionCap_ = 0;  // per listener, fitted to the descriptor limit
+  std::shared_ptr<ClientTable> clients_;  // every listener's connections per client
   std::vector<std::unique_ptr<Front>> fronts_;
   std::vector<std::unique_ptr<Poller>> pollers_;
 };

@@ -3,7 +3,7 @@
 # everything is present it returns at once without touching apt.
 #   scripts/install-deps.sh native    the native build, its tests and the demo
 #   scripts/install-deps.sh all       also the Windows build, Wine, Xvfb, NSIS, fuzzing, Chromium
-#   scripts/install-deps.sh bench     native, plus wrk and nginx for bench/bridge_vs_nginx.sh
+#   scripts/install-deps.sh bench     native, plus wrk and nginx for bench/bridge_vs_nginx.sh, strace for bench/bridge_idle.sh
 #   scripts/install-deps.sh docs      native, plus Chromium and ImageMagick for tools/mail_view.py
 set -euo pipefail
 
@@ -15,7 +15,8 @@ windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemag
          fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2 nsis xdotool x11-utils libz-mingw-w64-dev)
 # The bridge's benchmark runs nginx itself, in the foreground; the package's
 # own service is not wanted and is not started by this script's installs.
-bench=(wrk nginx-light)
+# The idle benchmark counts the bridge's system calls with strace.
+bench=(wrk nginx-light strace)
 docs=(chromium imagemagick)
 # The status page's test drives headless Chromium through its WebDriver.
 browser=(chromium chromium-driver)

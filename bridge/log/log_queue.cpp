@@ -21,14 +21,17 @@ struct LogQueue::State {
   uint64_t lostSinceNotice = 0;     // dropped lines the log has not mentioned yet
   std::atomic<uint64_t> droppedTotal{0};
   std::unique_ptr<LogSink> sink, nextSink;
-  bool writerWaiting = false, urgentQueued = false, stopping = false, writerDone = false;
+  // The writer waits either for a first line (asleep: an idle bridge makes no
+  // wake-ups) or, after a write, for the rest of its period (batching).
+  bool writerAsleep = false, writerWaiting = false, urgentQueued = false, stopping = false, writerDone = false;
 };
 
 namespace {
 
-// The writer wakes this often, or at once for an urgent line, a queue half
-// full or the stop: woken for every line, it would cost a system call and a
-// thread switch per request.
+// After a write the writer lets lines gather for this long, unless an urgent
+// line, a queue half full or the stop comes first: woken for every line, it
+// would cost a system call and a thread switch per request. With nothing
+// queued it sleeps until a line comes, so that an idle bridge never wakes.
 constexpr auto kWriterPeriod = std::chrono::milliseconds(100);
 
 // Written where lines went missing, so that a reader of the log sees the gap.
@@ -46,17 +49,33 @@ bool Pressing(const LogQueue::State& s) {
   return s.urgentQueued || s.pending.size() >= s.capacity / 2 || s.nextSink || s.stopping;
 }
 
+bool Queued(const LogQueue::State& s) { return !s.pending.empty() || s.lostSinceNotice > 0; }
+
+// Sleeps with no time limit while there is nothing to write; the first line
+// is written at once, and the next batch a period after the last write.
+void AwaitWork(LogQueue::State& s, std::unique_lock<std::mutex>& lock, bool wroteLast) {
+  if (wroteLast) {
+    s.writerWaiting = true;
+    s.wake.wait_for(lock, kWriterPeriod, [&] { return Pressing(s); });
+    s.writerWaiting = false;
+  }
+  if (Queued(s) || Pressing(s)) return;
+  s.writerAsleep = true;
+  s.wake.wait(lock, [&] { return Queued(s) || Pressing(s); });
+  s.writerAsleep = false;
+}
+
 // Swaps the queued lines out, writes them without the lock, and flushes once
 // the queue has run empty.
 void WriterLoop(std::shared_ptr<LogQueue::State> s) {
   std::string batch;
   std::unique_lock<std::mutex> lock(s->mutex);
+  bool wrote = false;
   for (;;) {
-    s->writerWaiting = true;
-    s->wake.wait_for(lock, kWriterPeriod, [&] { return Pressing(*s); });
-    s->writerWaiting = false;
+    AwaitWork(*s, lock, wrote);
     if (s->nextSink) s->sink = std::move(s->nextSink);
-    if (s->pending.empty() && s->lostSinceNotice == 0) {
+    wrote = Queued(*s);
+    if (!wrote) {
       if (s->stopping) break;
       continue;
     }
@@ -103,7 +122,7 @@ bool LogQueue::Push(std::string_view line, bool urgent) {
   }
   s.pending.append(line.data(), line.size());
   s.urgentQueued |= urgent;
-  const bool wake = s.writerWaiting && Pressing(s);
+  const bool wake = s.writerAsleep || (s.writerWaiting && Pressing(s));
   lock.unlock();
   if (wake) s.wake.notify_one();
   return true;

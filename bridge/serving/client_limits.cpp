@@ -1,31 +1,49 @@
 #include "bridge/serving/client_limits.h"
 
+#include <algorithm>
 #include <boost/asio/ip/address_v6.hpp>
 
 namespace gw::bridge {
 
-ClientLimits::ClientLimits(size_t maxConnections, size_t maxPerClient)
-    : max_(maxConnections), maxPerClient_(maxPerClient) {}
+bool ClientTable::TryAdd(const std::string& client) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t& mine = open_[client];
+  if (mine >= maxPerClient_) {
+    if (mine == 0) open_.erase(client);
+    return false;
+  }
+  ++mine;
+  return true;
+}
+
+bool ClientTable::Remove(const std::string& client) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = open_.find(client);
+  if (it == open_.end()) return false;
+  if (--it->second == 0) open_.erase(it);
+  return true;
+}
+
+size_t ClientTable::OpenFrom(const std::string& client) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = open_.find(client);
+  return it == open_.end() ? 0 : it->second;
+}
+
+ClientLimits::ClientLimits(size_t maxConnections, std::shared_ptr<ClientTable> clients)
+    : max_(maxConnections), clients_(std::move(clients)) {}
 
 Admission ClientLimits::Admit(const std::string& client) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (open_ >= max_) return Admission::kOverConnectionCap;
-  size_t& mine = perClient_[client];
-  if (mine >= maxPerClient_) {
-    if (mine == 0) perClient_.erase(client);
-    return Admission::kOverClientCap;
-  }
-  ++mine;
+  if (!clients_->TryAdd(client)) return Admission::kOverClientCap;
   ++open_;
   return Admission::kAdmitted;
 }
 
 void ClientLimits::Release(const std::string& client) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = perClient_.find(client);
-  if (it == perClient_.end()) return;
-  --open_;
-  if (--it->second == 0) perClient_.erase(it);
+  if (open_ > 0 && clients_->Remove(client)) --open_;
 }
 
 size_t ClientLimits::Open() const {
@@ -33,15 +51,21 @@ size_t ClientLimits::Open() const {
   return open_;
 }
 
-size_t ClientLimits::OpenFrom(const std::string& client) const {
+size_t ClientLimits::ClosesForRoom() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = perClient_.find(client);
-  return it == perClient_.end() ? 0 : it->second;
+  const size_t margin = max_ / 16;
+  return open_ + margin < max_ ? 0 : open_ + margin == max_ ? 1 : 2;
 }
 
-bool ClientLimits::Crowded() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return open_ + max_ / 16 >= max_;
+size_t FitClientCap(size_t wanted, size_t listenerCap, std::string* note) {
+  note->clear();
+  const size_t cap = std::min(wanted, std::max<size_t>(1, listenerCap / 4));
+  if (cap < wanted) {
+    *note = "--max-connections-per-client lowered from " + std::to_string(wanted) + " to " + std::to_string(cap) +
+            ": one client may hold at most a quarter of a listener's " + std::to_string(listenerCap) +
+            " connections, so that a few addresses cannot fill it";
+  }
+  return cap;
 }
 
 std::string ClientKey(const boost::asio::ip::address& address) {

@@ -26,6 +26,8 @@ namespace http = beast::http;
 using tcp = net::ip::tcp;
 
 constexpr auto kIdle = std::chrono::seconds(kIdleSeconds);
+constexpr auto kHead = std::chrono::seconds(kHeadSeconds);
+constexpr auto kHeadCrowded = std::chrono::seconds(kHeadSecondsCrowded);
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 constexpr size_t kLoggedTargetChars = 200;
 // Before closing, what the client still sends (a body we did not want) is
@@ -58,9 +60,9 @@ std::string PeerOf(const tcp::socket& socket) {
   return ec ? std::string("?") : peer.address().to_string() + ":" + std::to_string(peer.port());
 }
 
-// A keep-alive connection waiting for its next request, on its worker's list
-// of such connections, oldest first; it leaves the list by itself when it
-// ends.
+// A connection waiting for a request (a new one that has sent nothing yet, or
+// a keep-alive one waiting for its next request), on its worker's list of
+// such connections, oldest first; it leaves the list by itself when it ends.
 class IdleConnection
     : public boost::intrusive::list_base_hook<boost::intrusive::link_mode<boost::intrusive::auto_unlink>> {
  public:
@@ -115,18 +117,17 @@ class Session : public IdleConnection, public std::enable_shared_from_this<Sessi
     shared_.limits.Release(client_);
   }
 
-  void Read() {
-    parser_.emplace();
-    parser_->header_limit(kHeaderLimitBytes);
-    stream_.expires_after(kIdle);
-    // Idle: answered before, and nothing of the next request here yet.
-    if (answered_ && buffer_.size() == 0) EnterIdle();
-    http::async_read_header(stream_, buffer_, *parser_,
-                            [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
+  // A new connection: its whole request head must arrive within `headTime`,
+  // so that a socket that stays silent or sends slowly holds its place for
+  // seconds only.
+  void Start(std::chrono::steady_clock::duration headTime) {
+    stream_.expires_after(headTime);
+    AwaitRequest();
   }
 
-  // Near the cap: this connection makes room for a new client. A client
-  // must expect a server to close an idle keep-alive connection.
+  // Near the cap: this connection, which has sent nothing of a request,
+  // makes room for a new client. A client must expect a server to close an
+  // idle keep-alive connection, and a silent one is no client yet.
   void CloseIdle() override {
     closedIdle_ = true;
     shared_.metrics.CountConnection(ConnectionEvent::kIdleClosed);
@@ -147,8 +148,44 @@ class Session : public IdleConnection, public std::enable_shared_from_this<Sessi
     if (wasOldest) worker_.PublishOldestIdle();
   }
 
-  void OnRead(beast::error_code ec) {
+  // After an answer, the next request may begin within the idle bound; once
+  // it has, its head must be complete within the head bound.
+  void Read() {
+    if (buffer_.size() > 0) {
+      stream_.expires_after(kHead);
+      return ReadHead();
+    }
+    stream_.expires_after(kIdle);
+    AwaitRequest();
+  }
+
+  // Waits for a request's first bytes on the list of connections that may
+  // make room near the cap.
+  void AwaitRequest() {
+    parser_.reset();
+    EnterIdle();
+    stream_.async_read_some(buffer_.prepare(kHeaderLimitBytes),
+                            [self = shared_from_this()](beast::error_code ec, size_t n) { self->OnFirstBytes(ec, n); });
+  }
+
+  void OnFirstBytes(beast::error_code ec, size_t n) {
     LeaveIdle();
+    buffer_.commit(n);
+    if (ec) return OnReadFailure(ec);
+    // A new connection's bound runs from its start; a kept-alive one's from
+    // its next request's first bytes.
+    if (answered_) stream_.expires_after(kHead);
+    ReadHead();
+  }
+
+  void ReadHead() {
+    parser_.emplace();
+    parser_->header_limit(kHeaderLimitBytes);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
+  }
+
+  void OnRead(beast::error_code ec) {
     began_ = std::chrono::steady_clock::now();
     if (ec) return OnReadFailure(ec);
     const auto& request = parser_->get();
@@ -184,7 +221,7 @@ class Session : public IdleConnection, public std::enable_shared_from_this<Sessi
     if (ec == beast::error::timeout) {
       // The stream has already closed the socket; a request begun but not
       // finished within the bound (a slow client) is still logged.
-      if (parser_->got_some()) {
+      if (parser_ && parser_->got_some()) {
         shared_.metrics.CountRequest(Route::kOther, 408);
         Log("- -", 408, 0);
       }
@@ -247,7 +284,7 @@ class Session : public IdleConnection, public std::enable_shared_from_this<Sessi
   std::string client_;  // as ClientLimits counts it
   beast::tcp_stream stream_;
   beast::flat_buffer buffer_{2 * kHeaderLimitBytes};
-  std::optional<http::request_parser<http::empty_body>> parser_;
+  std::optional<http::request_parser<http::empty_body>> parser_;  // once a request has begun
   Shared& shared_;
   Worker& worker_;
   Reply reply_;
@@ -265,8 +302,10 @@ class Session : public IdleConnection, public std::enable_shared_from_this<Sessi
 struct Front::Impl {
   Impl(FrontConfig c, const ServedAreas& areas, const Responder& responder, Metrics& metrics, const Clock& clock)
       : config(std::move(c)),
-        shared{responder, metrics, clock, {config.maxConnections, config.maxConnectionsPerClient}},
-        refusals(config.maxConnections, config.maxConnectionsPerClient) {
+        shared{responder, metrics, clock,
+               {config.maxConnections,
+                config.clients ? config.clients : std::make_shared<ClientTable>(config.maxConnectionsPerClient)}},
+        refusals(config.maxConnections, shared.limits.maxPerClient()) {
     for (int i = 0; i < std::max(1, config.threads); ++i) workers.push_back(std::make_unique<Worker>(areas));
     acceptor.emplace(workers[0]->ioc);
     retry.emplace(workers[0]->ioc);
@@ -316,19 +355,22 @@ void Front::Impl::OnAccept(beast::error_code ec, tcp::socket socket, Worker& wor
   const tcp::endpoint peer = socket.remote_endpoint(gone);
   const std::string client = gone ? std::string() : ClientKey(peer.address());
   const Admission admission = gone ? Admission::kOverConnectionCap : shared.limits.Admit(client);
+  const size_t closes = shared.limits.ClosesForRoom();
+  const bool crowded = closes > 0;
   if (admission == Admission::kAdmitted) {
     beast::error_code ignored;
     socket.set_option(tcp::no_delay(true), ignored);
     // The session starts on its own worker's thread, where it will live.
     auto session = std::make_shared<Session>(std::move(socket), client, shared, worker);
-    net::post(worker.ioc, [session] { session->Read(); });
+    const auto headTime = crowded ? kHeadCrowded : kHead;
+    net::post(worker.ioc, [session, headTime] { session->Start(headTime); });
   } else if (!gone) {
     socket.close(gone);
     Note(admission == Admission::kOverClientCap ? ConnectionEvent::kRefusedClientCap
                                                 : ConnectionEvent::kRefusedConnectionCap,
          client);
   }
-  if (shared.limits.Crowded()) CloseOldestIdle();
+  for (size_t i = 0; i < closes; ++i) CloseOldestIdle();
   Accept();
 }
 
@@ -355,8 +397,8 @@ void Front::Impl::LogRefusalsWhenDue() {
   });
 }
 
-// The connection idle longest, whichever worker holds it, is closed on its
-// own worker's thread.
+// The connection that has waited longest for a request, whichever worker
+// holds it, is closed on its own worker's thread.
 void Front::Impl::CloseOldestIdle() {
   Worker* holder = nullptr;
   int64_t oldest = kNoIdle;

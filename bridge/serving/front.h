@@ -1,11 +1,14 @@
 // The HTTP front: Boost.Beast on Boost.Asio, event-driven, so that idle
 // keep-alive connections cost memory but no thread. Every phase has a bound:
-// the request line and headers (16 KiB), the time a request may take to
-// arrive and an answer to leave (10 s, which also closes idle connections),
-// the number of open connections in all and from any one client, and what is
-// read of a body before closing (1 MiB or 2 s). A slow client holds its own
-// connection and nothing else; near the cap, the connections idle longest
-// make room; a connection over a cap is closed at once, unread.
+// the request line and headers (16 KiB), the time a new connection may take
+// to send them (5 s, 2 s when the listener is crowded), the time a kept-alive
+// connection may wait for its next request (10 s) and an answer may take to
+// leave, the number of open connections in all and from any one client, and
+// what is read of a body before closing (1 MiB or 2 s). A slow or silent
+// client holds its own connection for seconds and nothing else; near the
+// cap, the connections that have waited longest without sending anything
+// (silent new ones, idle keep-alive ones) make room; a connection over a cap
+// is closed at once, unread.
 #pragma once
 
 #include <atomic>
@@ -23,6 +26,10 @@ namespace gw::bridge {
 
 constexpr size_t kHeaderLimitBytes = 16 * 1024;
 constexpr int kIdleSeconds = 10;
+constexpr int kHeadSeconds = 5;
+constexpr int kHeadSecondsCrowded = 2;
+
+class ClientTable;
 
 struct FrontConfig {
   std::string address = "127.0.0.1";
@@ -30,6 +37,10 @@ struct FrontConfig {
   size_t maxConnections = 1024;
   int threads = 2;
   size_t maxConnectionsPerClient = 64;
+  // Connections per client counted across every listener of the process,
+  // with that table's cap; when null, this listener counts its own clients
+  // under the cap above.
+  std::shared_ptr<ClientTable> clients;
 };
 
 class Front {

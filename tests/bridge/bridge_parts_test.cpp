@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "support/http_client.h"
 #include "support/operator_csv.h"
@@ -39,7 +41,7 @@ class TwoAreas : public testing::Test {
     std::string error;
     ASSERT_TRUE(gw::bridge::ParseOptions({"--listen", "127.0.0.1:0", "--listen", "127.0.0.1:0=kansai", "--source",
                                           tokyoSource_.Url(), "--source", "kansai=" + kansaiSource_.Url(), "--user",
-                                          "office", "--password-file", password_},
+                                          "office", "--password-file", password_, "--max-connections", "50"},
                                          &o, &error))
         << error;
     parts_.emplace(o, clock_, 1);
@@ -96,6 +98,20 @@ TEST_F(TwoAreas, ThePlainApiServesEveryAreaOnEveryListenerBehindTheLogin) {
   EXPECT_THAT(areas.body, HasSubstr("\"tokyo\": {\"name\": \"tokyo\", \"display_name\": \"東京\", \"status\": 200, "
                                     "\"reading\": {\"usage\": " + std::to_string(OperatorCsv::Actual(14))));
   EXPECT_THAT(areas.body, HasSubstr("\"kansai\": {\"name\": \"kansai\", \"display_name\": \"関西\", \"status\": 200"));
+}
+
+// One address that opens sockets and sends nothing, on every listener: it
+// gets a quarter of a listener's places in all, and others are answered.
+TEST_F(TwoAreas, OneAddressHoldsAQuarterOfAListenerAcrossTheProcess) {
+  EXPECT_THAT(parts_->Describe(ports_), HasSubstr("at most 50 connections per listener, 12 per client"));
+  std::vector<std::unique_ptr<gwtest::Connection>> silent;
+  for (size_t listener : {0u, 1u}) {
+    for (int i = 0; i < 64; ++i) silent.push_back(std::make_unique<gwtest::Connection>(ports_[listener], 5, "127.0.0.9"));
+    // Answered after the flood's connections, which were each taken in or
+    // refused before it.
+    EXPECT_EQ(On(listener, "/latest.json").status, 200) << listener;
+  }
+  EXPECT_EQ(parts_->metrics().Connections(gw::bridge::ConnectionEvent::kRefusedClientCap), 52u + 64u);
 }
 
 TEST_F(TwoAreas, HealthIsGoodOnlyWhileEveryAreaIsFresh) {

@@ -20,7 +20,8 @@ using testing::HasSubstr;
 namespace http = boost::beast::http;
 
 TEST(ClientLimits, EachClientGetsItsShareAndNoMore) {
-  ClientLimits limits(5, 2);
+  auto clients = std::make_shared<ClientTable>(2);
+  ClientLimits limits(5, clients), otherListener(5, clients);
   EXPECT_EQ(limits.Admit("127.0.0.1"), Admission::kAdmitted);
   EXPECT_EQ(limits.Admit("127.0.0.1"), Admission::kAdmitted);
   EXPECT_EQ(limits.Admit("127.0.0.1"), Admission::kOverClientCap);
@@ -34,10 +35,36 @@ TEST(ClientLimits, EachClientGetsItsShareAndNoMore) {
   EXPECT_EQ(limits.Admit("127.0.0.1"), Admission::kAdmitted) << "a closed connection's place is free again";
   limits.Release("203.0.113.9");  // never admitted: changes nothing
   EXPECT_EQ(limits.Open(), 5u);
+  // A client's share is one for the whole process, whichever listener it uses.
+  EXPECT_EQ(otherListener.Admit("127.0.0.2"), Admission::kOverClientCap);
+  EXPECT_EQ(otherListener.Admit("192.0.2.1"), Admission::kAdmitted);
+  EXPECT_EQ(clients->OpenFrom("192.0.2.1"), 2u);
+}
+
+// A client holds at most a quarter of a listener, so that a few addresses
+// cannot fill it; the cap is lowered with one line saying so.
+TEST(ClientLimits, AClientHoldsAtMostAQuarterOfAListener) {
+  struct Case {
+    size_t wanted, listenerCap, fitted;
+  };
+  for (const Case& c : {Case{64, 1024, 64}, Case{64, 256, 64}, Case{64, 255, 63},
+                        Case{64, 50, 12},  // --max-connections 50
+                        Case{64, 27, 6},   // ten listeners under ulimit -n 400
+                        Case{64, 3, 1}, Case{2, 8, 2}}) {
+    std::string note;
+    EXPECT_EQ(FitClientCap(c.wanted, c.listenerCap, &note), c.fitted) << c.listenerCap;
+    if (c.fitted == c.wanted) {
+      EXPECT_EQ(note, "") << c.listenerCap;
+    } else {
+      EXPECT_THAT(note, HasSubstr("--max-connections-per-client lowered from " + std::to_string(c.wanted) + " to " +
+                                  std::to_string(c.fitted) + ": one client may hold at most a quarter of a listener's " +
+                                  std::to_string(c.listenerCap) + " connections"));
+    }
+  }
 }
 
 TEST(ClientLimits, CrowdedWithinASixteenthOfTheCap) {
-  ClientLimits small(2, 2), large(1024, 2000);
+  ClientLimits small(2, std::make_shared<ClientTable>(2)), large(1024, std::make_shared<ClientTable>(2000));
   small.Admit("a");
   EXPECT_FALSE(small.Crowded());
   small.Admit("a");
@@ -46,6 +73,10 @@ TEST(ClientLimits, CrowdedWithinASixteenthOfTheCap) {
   EXPECT_FALSE(large.Crowded());
   large.Admit("a");
   EXPECT_TRUE(large.Crowded()) << "960 of 1024";
+  EXPECT_EQ(large.ClosesForRoom(), 1u);
+  large.Admit("a");
+  EXPECT_EQ(large.ClosesForRoom(), 2u) << "inside the margin: it is won back";
+  EXPECT_EQ(small.ClosesForRoom(), 1u) << "a cap under 16 has no margin";
 }
 
 TEST(ClientLimits, AClientIsItsIpv4AddressOrItsIpv6Network) {

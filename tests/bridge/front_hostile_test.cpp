@@ -1,10 +1,11 @@
 // The HTTP front against hostile or broken surroundings, over real sockets:
-// a log whose reader stalls, a flood from one address, a crowd near the cap,
-// bodies nobody asked for, doubtful framing, and new readings reaching every
-// serving thread.
+// a log whose reader stalls, a flood from one address, silent sockets from
+// many, a crowd near the cap, bodies nobody asked for, doubtful framing, and
+// new readings reaching every serving thread.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -94,6 +95,40 @@ TEST(FrontLimits, AFloodFromOneAddressLeavesOtherClientsServed) {
   EXPECT_EQ(bridge.metrics.Connections(gw::bridge::ConnectionEvent::kRefusedClientCap), 184u);
   EXPECT_THAT(bridge.metrics.Render({}, 0),
               HasSubstr("gridwren_bridge_connections_refused_total{cap=\"per_client\"} 184\n"));
+}
+
+// Sockets that connect and send nothing, from several addresses, up to the
+// cap: those that waited longest make room for a client with a request, and
+// none stays longer than the head bound (shorter once the cap is near).
+TEST(FrontLimits, SilentConnectionsMakeRoomAndGoWithinSeconds) {
+  using Seconds = std::chrono::duration<double>;
+  gwtest::TestBridgeOptions options;
+  options.maxConnections = 32;
+  options.maxConnectionsPerClient = 8;
+  TestBridge bridge(options);
+  ASSERT_TRUE(bridge.Take(OperatorCsv{}.Bytes()));
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<std::unique_ptr<Connection>> silent;
+  const std::vector<std::string> addresses = {"127.0.0.9", "127.0.0.10", "127.0.0.11", "127.0.0.12", "127.0.0.13"};
+  auto open = [&](const std::string& from, int count) {
+    for (int i = 0; i < count; ++i) silent.push_back(std::make_unique<Connection>(bridge.port(), 9, from));
+  };
+  for (const std::string& from : addresses) open(from, from == addresses.back() ? 1 : 7);
+  // The 30th of 32 places, at the edge of the margin: the shorter bound.
+  Connection late(bridge.port(), 9, "127.0.0.14");
+  for (const std::string& from : addresses) open(from, 1);
+  for (int i = 0; i < 10; ++i) {
+    Connection probe(bridge.port(), 5, "127.0.0.2");
+    probe.Send("GET /latest.json HTTP/1.1\r\nHost: x\r\n\r\n");
+    ASSERT_EQ(probe.Receive().status, 200) << "probe " << i;
+  }
+  EXPECT_TRUE(late.EndedByServer());
+  EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start).count(), gw::bridge::kHeadSecondsCrowded + 1.5);
+  int ended = 0;
+  for (auto& s : silent) ended += s->EndedByServer() ? 1 : 0;
+  EXPECT_EQ(ended, 34);
+  EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start).count(), gw::bridge::kHeadSeconds + 1.5)
+      << "well short of the idle bound";
 }
 
 TEST(FrontLimits, NearTheCapTheConnectionIdleLongestMakesRoom) {

@@ -15,8 +15,9 @@ TestBridge::TestBridge(TestBridgeOptions o)
       poller({gw::bridge::FindArea(o.area), o.source, o.maxAgeSeconds, o.alarmAfterSeconds}, cache, metrics, *drawer, clock) {
   if (!o.user.empty()) login_.emplace(o.user, o.password);
   responder_.emplace(metrics, login_ ? &*login_ : nullptr, o.maxAgeSeconds);
-  front_.emplace(gw::bridge::FrontConfig{"127.0.0.1", 0, o.maxConnections, o.threads, o.maxConnectionsPerClient}, areas, *responder_, metrics,
-                 clock);
+  front_.emplace(
+      gw::bridge::FrontConfig{"127.0.0.1", 0, o.maxConnections, o.threads, o.maxConnectionsPerClient, nullptr}, areas,
+      *responder_, metrics, clock);
   port_ = front_->Listen();
   front_->Start();
 }
