@@ -47,6 +47,11 @@ check() {  # check NAME COMMAND...: passes when the command succeeds
 
 contains() { grep -qF -- "$2" <<<"$1"; }
 
+# Ends a process started by the test, if any (stop PID).
+stop() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
+# Waits up to 10 s for a file a started process writes (a port file, say).
+wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
+
 finish() {
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]

@@ -12,12 +12,10 @@ source "$(dirname "$0")/lib.sh"
 set +e
 bridge_exe=${4:?the gridwren-bridge program}
 bridge_pid=""
-stop() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
 # The operator's stand-in runs as lib.sh's server, which its clean-up stops.
 trap 'stop "$bridge_pid"; cleanup' EXIT
 
 status_of() { "$@" >/dev/null 2>&1; echo $?; }
-wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
 field() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$WORK/expected.json" "$1"; }
 
 # The operator's file of today, up to the current hour in Japan time.

@@ -13,11 +13,9 @@ set +e
 bridge_exe=${4:?the gridwren-bridge program}
 bridge_pid=""
 kansai_pid=""
-stop() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
 trap 'stop "$bridge_pid"; stop "$kansai_pid"; cleanup' EXIT
 
 status_of() { "$@" >/dev/null 2>&1; echo $?; }
-wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
 field() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$WORK/$1.json" "$2"; }
 json_field() { python3 -c 'import json,sys; print(json.load(sys.stdin)[sys.argv[1]])' "$1"; }
 

@@ -9,7 +9,6 @@ set +e
 bridge_exe=${4:?the gridwren-bridge program}
 bridge_pid="" reader_pid=""
 trap '[ -n "$bridge_pid" ] && kill -KILL "$bridge_pid" 2>/dev/null; [ -n "$reader_pid" ] && kill "$reader_pid" 2>/dev/null; cleanup' EXIT
-wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
 
 python3 "$SRC/tools/operator_csv.py" --output "$WORK/juyo-d1-j.csv" >/dev/null
 python3 "$SRC/tools/source_server.py" --file "$WORK/juyo-d1-j.csv" --port-file "$WORK/source.port" &

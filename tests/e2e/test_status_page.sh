@@ -11,9 +11,7 @@ set +e
 bridge_exe=${4:?the gridwren-bridge program}
 bridge_pid=""
 kansai_pid=""
-stop() { [ -n "$1" ] && kill "$1" 2>/dev/null && wait "$1" 2>/dev/null; }
 trap 'stop "$bridge_pid"; stop "$kansai_pid"; cleanup' EXIT
-wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
 
 python3 "$SRC/tools/operator_csv.py" --output "$WORK/tokyo.csv" >"$WORK/tokyo.json"
 python3 "$SRC/tools/operator_csv.py" --output "$WORK/kansai-sound.csv" --area kansai >/dev/null
