@@ -33,7 +33,7 @@ const std::array<Area, kAreaCount>& AllAreas() {
       {"shikoku", "四国", "https://www.yonden.co.jp/nw/denkiyoho/juyo_08_{date}.csv",
        {600, "a peak of about 600 万kW"}},
       {"kyushu", "九州", "https://www.kyuden.co.jp/td_power_usages/csv/juyo-hourly-{date}.csv",
-       {1750, "a peak of about 1750 万kW"}},
+       {1750, "the summer of 2008, whose three highest days averaged 1755 万kW"}},
       {"okinawa", "沖縄", "https://www.okiden.co.jp/denki2/juyo_10_{date}.csv",
        {160, "a peak of about 160 万kW"}},
   }};
