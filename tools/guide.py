@@ -121,19 +121,19 @@ def check(markdown, program):
     for picture in pictures_of(markdown):
         if not os.path.isfile(os.path.join(ROOT, "docs", picture)):
             faults.append("picture docs/%s does not exist" % picture)
+    # What a code span may name, where the program keeps its real names, and
+    # how a stray one is reported.
+    names = [
+        (r"(?<![\w-])--[a-z][a-z-]*", program.bridge_options, "an option of gridwren-bridge (--help)"),
+        (r"(?<![\w/:.\\])/[A-Z?]+=?", program.setup_switches, "a switch of setup (/?)"),
+        (r"(?:--area |/AREA=|\d=)([a-z]+)\b", program.areas, "an area (--area)"),
+        (r"\bTU[A-Za-z]+", program.settings, "one of the plug-in's settings"),
+    ]
     for code in code_of(markdown):
-        for option in re.findall(r"(?<![\w-])--[a-z][a-z-]*", code):
-            if option not in program.bridge_options:
-                faults.append("%s is not an option of gridwren-bridge (--help)" % option)
-        for switch in re.findall(r"(?<![\w/:.\\])/[A-Z?]+=?", code):
-            if switch not in program.setup_switches:
-                faults.append("%s is not a switch of setup (/?)" % switch)
-        for area in re.findall(r"(?:--area |/AREA=|\d=)([a-z]+)\b", code):
-            if area not in program.areas:
-                faults.append("%s is not an area (--area)" % area)
-        for name in re.findall(r"\bTU[A-Za-z]+", code):
-            if name not in program.settings:
-                faults.append("%s is not one of the plug-in's settings" % name)
+        for pattern, known, what in names:
+            for name in re.findall(pattern, code):
+                if name not in known:
+                    faults.append("%s is not %s" % (name, what))
         if re.fullmatch(r"\d+", code) and code not in program.numbers:
             faults.append("%s is neither a value of the dialog nor one that --help or /? names" % code)
     for text in re.findall(r"「([^」]+)」", markdown):

@@ -18,16 +18,10 @@
 namespace {
 
 using gwtest::OperatorCsv;
+using gwtest::From;
 using gwtest::SourceServer;
 using gwtest::TestBridge;
 using testing::HasSubstr;
-
-gwtest::TestBridgeOptions From(const SourceServer& source, const std::string& area) {
-  gwtest::TestBridgeOptions options;
-  options.source = source.Url();
-  options.area = area;
-  return options;
-}
 
 // An Okinawa file of the generator with its latest hour's row replaced.
 std::string OkinawaAt3(const std::string& row3) {

@@ -20,15 +20,10 @@
 namespace {
 
 using gwtest::OperatorCsv;
+using gwtest::From;
 using gwtest::SourceServer;
 using gwtest::TestBridge;
 using testing::HasSubstr;
-
-gwtest::TestBridgeOptions From(const SourceServer& source) {
-  gwtest::TestBridgeOptions options;
-  options.source = source.Url();
-  return options;
-}
 
 int HeldHour(const TestBridge& bridge) {
   auto snapshot = bridge.cache.Current();

@@ -25,16 +25,11 @@ namespace {
 using gw::bridge::JapanTimeToUnix;
 using gw::bridge::SourceState;
 using gwtest::OperatorCsv;
+using gwtest::From;
 using gwtest::SourceServer;
 using gwtest::TestBridge;
 using testing::HasSubstr;
 using testing::Not;
-
-gwtest::TestBridgeOptions From(const SourceServer& source) {
-  gwtest::TestBridgeOptions options;
-  options.source = source.Url();
-  return options;
-}
 
 // The text inside a JSON string, as the JSON documents carry it.
 std::string InJson(const std::string& text) {

@@ -1,6 +1,7 @@
 #include "support/test_bridge.h"
 
 #include "bridge/options.h"
+#include "support/source_server.h"
 
 namespace gwtest {
 
@@ -30,6 +31,13 @@ TestBridge::~TestBridge() {
 bool TestBridge::Take(const std::string& bytes, std::string* outcome) {
   std::string ignored;
   return poller.Take(bytes, outcome ? outcome : &ignored);
+}
+
+TestBridgeOptions From(const SourceServer& source, const std::string& area) {
+  TestBridgeOptions options;
+  options.source = source.Url();
+  options.area = area;
+  return options;
 }
 
 }  // namespace gwtest

@@ -44,6 +44,10 @@ struct TestBridgeOptions {
   int threads = 2;
 };
 
+class SourceServer;
+// A bridge of `area` that reads the test source's file.
+TestBridgeOptions From(const SourceServer& source, const std::string& area = "tokyo");
+
 class TestBridge {
  public:
   explicit TestBridge(TestBridgeOptions options = {});
