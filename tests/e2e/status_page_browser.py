@@ -64,6 +64,9 @@ class WebDriver:
     """The few WebDriver commands the test needs, over plain HTTP."""
 
     def __init__(self, work):
+        missing = [p for p in ("chromedriver", "chromium") if shutil.which(p) is None]
+        if missing:
+            sys.exit(f"{' and '.join(missing)} not found: scripts/install-deps.sh all installs them")
         self.port = free_port()
         self.process = subprocess.Popen([shutil.which("chromedriver"), f"--port={self.port}"],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
