@@ -21,13 +21,16 @@ SourceState SourceView::Shown() const {
   return status == nullptr ? SourceState::kStarting : ShownState(*status, snapshot, now, maxAgeSeconds);
 }
 
+int64_t SourceView::Since() const {
+  return status == nullptr ? -1 : ShownSince(*status, snapshot, now, maxAgeSeconds);
+}
+
 bool SourceView::IsDegraded() const { return status != nullptr && Degraded(*status, snapshot, now, maxAgeSeconds); }
 
 std::string SourceStateText(const SourceView& v) {
   if (v.status == nullptr) return "the source's first fetch has not ended yet";
   const SourceStatus& s = *v.status;
-  std::string text = std::string(SourceStateWords(v.Shown())) + " since " +
-                     TimeText(ShownSince(s, v.snapshot, v.now, v.maxAgeSeconds));
+  std::string text = std::string(SourceStateWords(v.Shown())) + " since " + TimeText(v.Since());
   if (s.lastFetch < 0) return text + "; " + s.outcome;
   return text + "; last fetch at " + TimeText(s.lastFetch) + ": " + s.outcome;
 }
@@ -45,9 +48,8 @@ Answer UnservedAnswer(const SourceView& v, bool json) {
 std::string SourceJsonMembers(const SourceView& v) {
   const SourceStatus none;
   const SourceStatus& s = v.status == nullptr ? none : *v.status;
-  const int64_t since = v.status == nullptr ? -1 : ShownSince(s, v.snapshot, v.now, v.maxAgeSeconds);
   return ", \"state\": " + JsonString(SourceStateName(v.Shown())) +
-         ", \"degraded\": " + (v.IsDegraded() ? "true" : "false") + ", \"since\": " + TimeJson(since) +
+         ", \"degraded\": " + (v.IsDegraded() ? "true" : "false") + ", \"since\": " + TimeJson(v.Since()) +
          ", \"last_fetch\": " + TimeJson(s.lastFetch) + ", \"outcome\": " + JsonString(s.outcome) +
          ", \"source\": " + JsonString(s.source);
 }

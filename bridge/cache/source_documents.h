@@ -22,8 +22,9 @@ struct SourceView {
   int64_t now = 0;
   int64_t maxAgeSeconds = 0;
 
-  bool Fresh() const { return snapshot != nullptr && now - snapshot->readingTime <= maxAgeSeconds; }
+  bool Fresh() const { return ReadingFresh(snapshot, now, maxAgeSeconds); }
   SourceState Shown() const;
+  int64_t Since() const;  // ShownSince, or -1 before the first fetch ended
   bool IsDegraded() const;
 };
 

@@ -28,13 +28,9 @@ const char* SourceStateWords(SourceState state) {
   return "starting";
 }
 
-namespace {
-
 bool ReadingFresh(const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
   return snapshot != nullptr && now - snapshot->readingTime <= maxAgeSeconds;
 }
-
-}  // namespace
 
 SourceState ShownState(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
   if (status.state == SourceState::kFresh && !ReadingFresh(snapshot, now, maxAgeSeconds)) return SourceState::kStale;

@@ -42,6 +42,10 @@ struct SourceStatus {
   std::string source;      // the address fetched as shown: scheme, host and path, never a login or query
 };
 
+// The held reading is still served: there is one and it is no older than
+// --max-age at `now`.
+bool ReadingFresh(const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
+
 // The state shown at `now`: the last fetch's, except that a held reading
 // that has grown older than --max-age since makes a fresh area stale.
 SourceState ShownState(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);

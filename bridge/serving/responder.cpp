@@ -235,8 +235,7 @@ std::string Responder::MetricsText(AreaViews& views, int64_t now) const {
   for (size_t i = 0; i < views.areas().size(); ++i) {
     statuses.push_back(views.areas().cache(i).Status());
     const SourceView view{views.Get(i).get(), statuses.back().get(), now, maxAge_};
-    areas.push_back({&views.areas().area(i), view.snapshot, view.Shown(), view.IsDegraded(),
-                     view.status ? ShownSince(*view.status, view.snapshot, now, maxAge_) : -1});
+    areas.push_back({&views.areas().area(i), view.snapshot, view.Shown(), view.IsDegraded(), view.Since()});
   }
   return metrics_.Render(areas, now);
 }

@@ -153,16 +153,15 @@ std::string Graphs(const Area& area) {
 }
 
 // Where the figures come from and how the last fetch went.
-std::string Detail(const PageArea& a, const PageContext& c) {
-  const SourceStatus* st = a.status;
+std::string Detail(const SourceView& v) {
+  const SourceStatus* st = v.status;
   std::string html = "<dl class=\"detail\">\n";
   html += Row("取得元", "source", st && !st->source.empty() ? "<code>" + HtmlText(st->source) + "</code>" : "まだありません");
-  html += Row("前回の取得", "last-fetch", HtmlText(When(st ? st->lastFetch : -1, c.now)));
+  html += Row("前回の取得", "last-fetch", HtmlText(When(st ? st->lastFetch : -1, v.now)));
   if (st != nullptr && !st->outcome.empty()) html += Row("その結果", "outcome", HtmlText(st->outcome));
-  const int64_t since = st ? ShownSince(*st, a.snapshot, c.now, c.maxAgeSeconds) : -1;
-  if (since >= 0) html += Row("この状態の始まり", "since", HtmlText(When(since, c.now)));
-  html += Row("値の古さ", "age", a.snapshot ? Duration(c.now - a.snapshot->readingTime) + "（上限 " +
-                                                  Duration(c.maxAgeSeconds) + "）"
+  if (const int64_t since = v.Since(); since >= 0) html += Row("この状態の始まり", "since", HtmlText(When(since, v.now)));
+  html += Row("値の古さ", "age", v.snapshot ? Duration(v.now - v.snapshot->readingTime) + "（上限 " +
+                                                  Duration(v.maxAgeSeconds) + "）"
                                             : "値はまだありません");
   return html + "</dl>\n";
 }
@@ -187,7 +186,7 @@ std::string AreaCard(const PageArea& a, const PageContext& c) {
   }
   if (served) html += Figures(*a.snapshot) + Graphs(*a.area);
   if (!served) html += "<p class=\"nofigure\">いまプラグインに渡せる値はありません。</p>\n";
-  return html + Detail(a, c) + "</section>\n";
+  return html + Detail(view) + "</section>\n";
 }
 
 // "127.0.0.1:8080" -> server and port, as the plug-in's dialog asks for
