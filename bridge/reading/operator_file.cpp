@@ -233,18 +233,7 @@ int32_t HeadFigure(const Line& value, const std::string& name, const Area& area)
 // The hour a head block's 時間帯 starts, `18:00～19:00` giving 18; -1 when
 // the cell is empty or not of that form. Only shown, never computed with,
 // so an odd cell costs the hour and not the file.
-int32_t HeadHour(const Line& value) {
-  if (value.cells.size() < 2) return -1;
-  const std::string& cell = value.cells[1];
-  const size_t colon = cell.find(':');
-  if (colon == 0 || colon > 2) return -1;
-  int hour = 0;
-  for (size_t i = 0; i < colon; ++i) {
-    if (cell[i] < '0' || cell[i] > '9') return -1;
-    hour = hour * 10 + (cell[i] - '0');
-  }
-  return hour < 24 ? hour : -1;
-}
+int32_t HeadHour(const Line& value) { return value.cells.size() < 2 ? -1 : LeadingHour(value.cells[1]); }
 
 // A head block is a header line and a value line. Only blocks before the
 // hourly table are today's: the same blocks follow later for tomorrow, with

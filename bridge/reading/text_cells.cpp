@@ -183,6 +183,13 @@ int ParseHourTime(const std::string& text, const std::string& where) {
   return time.hour;
 }
 
+int LeadingHour(const std::string& text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos) return -1;
+  const int hour = SmallNumber(std::string_view(text).substr(0, colon), 2);
+  return hour < 24 ? hour : -1;
+}
+
 int32_t ParseFigure(const std::string& text, const std::string& where) {
   if (!text.empty() && text[0] == '-' && AllDigits(std::string_view(text).substr(1))) {
     Reject(where + ": the figure " + text + " is negative");

@@ -59,6 +59,9 @@ bool LooksLikeDate(const std::string& text);
 TimeOfDay ParseTimeOfDay(const std::string& text, const std::string& where);
 // `H:00`: the hour of an hourly row.
 int ParseHourTime(const std::string& text, const std::string& where);
+// The hour before the first ':' of `text` (`18:00～19:00` gives 18), 0 to
+// 23; -1 when it has none.
+int LeadingHour(const std::string& text);
 
 // A figure in 万kW: decimal digits only, at most nine of them.
 int32_t ParseFigure(const std::string& text, const std::string& where);
