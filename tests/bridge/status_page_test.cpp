@@ -23,11 +23,25 @@ using testing::Not;
 const int64_t kNow = JapanTimeToUnix(2026, 12, 7, 14, 58);
 constexpr int64_t kMaxAge = 3 * 3600;
 
-std::shared_ptr<const Snapshot> AfternoonSnapshot() {
+// The afternoon's reading and day, changed as a case needs.
+using Change = void (*)(Reading&, DayFigures&);
+
+std::shared_ptr<const Snapshot> AfternoonSnapshot(Change change) {
+  Reading reading = gwtest::AfternoonReading();
   DayFigures day = gwtest::AfternoonDay();
   day.forecastPeakHour = 18;
-  return RenderSnapshot({gwtest::AfternoonReading(), day, "GIF89a", "GIF89a", "https://operator.invalid/a.csv",
-                         kMaxAge, FindArea("tokyo")});
+  if (change != nullptr) change(reading, day);
+  return RenderSnapshot({reading, day, "GIF89a", "GIF89a", "https://operator.invalid/a.csv", kMaxAge,
+                         FindArea("tokyo")});
+}
+
+// A small area's figures, and a day whose file gives its forecast peak but
+// no ピーク時供給力 to take a percentage of.
+void SmallDayWithoutPeakSupply(Reading& r, DayFigures& day) {
+  r.usage = 120;
+  r.capacity = 150;
+  day.forecastPeak = 1234;
+  day.peakCapacity = 0;
 }
 
 struct PageCase {
@@ -37,6 +51,9 @@ struct PageCase {
   bool reading;     // a reading of 14時 is held
   int64_t now;
   std::vector<std::string> shown, hidden;  // in tokyo's card
+  Change change = nullptr;                  // of the held reading's figures
+  const char* host = "192.0.2.10:8081";     // as the browser asked for the page
+  const char* proxy = "サーバーに <code>192.0.2.10</code>、ポートに <code>8081</code>";  // the plug-in's setting
 };
 
 void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
@@ -64,6 +81,15 @@ const PageCase kCases[] = {
      JapanTimeToUnix(2026, 12, 7, 17, 1),
      {"data-state=\"stale\"", "値が古くなっています", "3時間1分（上限 3時間）", "<code>--max-age</code>（3時間）"},
      {">3,869 万kW<", "/areas/tokyo/meter.gif"}},
+    {"a small day without its peak supply", SourceState::kFresh, "new reading", "https://operator.invalid/a.csv",
+     true, kNow, {">120 万kW<", ">150 万kW<", ">1,234 万kW（18時台）<"}, {",120", "18時台、"},
+     SmallDayWithoutPeakSupply},
+    {"a day old, asked by IPv6 address", SourceState::kFresh, "new reading", "https://operator.invalid/a.csv", true,
+     JapanTimeToUnix(2026, 12, 8, 20, 0), {"30時間（上限 3時間）"}, {}, nullptr, "[2001:db8::1]:8081",
+     "サーバーに <code>2001:db8::1</code>、ポートに <code>8081</code>"},
+    {"two days old, asked by IPv6 address without a port", SourceState::kFresh, "new reading",
+     "https://operator.invalid/a.csv", true, JapanTimeToUnix(2026, 12, 9, 16, 0), {"2日2時間（上限 3時間）"}, {},
+     nullptr, "[::1]", "サーバーに <code>::1</code>、ポートに <code>80</code>"},
 };
 
 class StatusPageTest : public testing::TestWithParam<PageCase> {
@@ -73,10 +99,10 @@ class StatusPageTest : public testing::TestWithParam<PageCase> {
     auto status = std::make_shared<SourceStatus>();
     *status = {c.state, c.outcome, kNow - 3600, kNow - 120, kNow - 120, c.source};
     areas_.cache(0).PublishStatus(status);
-    if (c.reading) areas_.cache(0).Publish(AfternoonSnapshot());
+    if (c.reading) areas_.cache(0).Publish(AfternoonSnapshot(c.change));
     AreaViews views(areas_);
     Reply reply;
-    responder_.Respond({"GET", target, "", "", "192.0.2.10:8081"}, views, c.now, &reply);
+    responder_.Respond({"GET", target, "", "", c.host}, views, c.now, &reply);
     return reply;
   }
 
@@ -102,7 +128,7 @@ TEST_P(StatusPageTest, ShowsEachAreasStateInItsOwnWords) {
   EXPECT_EQ(page.rfind("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n", 0), 0u);
   EXPECT_THAT(page, HasSubstr("<meta http-equiv=\"refresh\" content=\"60\">"));
   EXPECT_THAT(page, HasSubstr("data-area=\"kansai\" data-state=\"starting\""));
-  EXPECT_THAT(page, HasSubstr("サーバーに <code>192.0.2.10</code>、ポートに <code>8081</code>"));
+  EXPECT_THAT(page, HasSubstr(c.proxy));
   EXPECT_THAT(page, HasSubstr("このポートでは関西エリアの値を渡します"));
   EXPECT_THAT(page, HasSubstr("<a href=\"/guide/\">Gridwren の使い方</a>"));
   EXPECT_TRUE(std::regex_search(page, std::regex("gridwren-bridge [0-9]+\\.[0-9]+\\.[0-9]+）"))) << "the version";
