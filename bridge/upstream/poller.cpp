@@ -5,7 +5,6 @@
 
 #include "bridge/cache/documents.h"
 #include "bridge/log/event_log.h"
-#include "bridge/reading/figure_limits.h"
 #include "bridge/reading/operator_file.h"
 
 namespace gw::bridge {
@@ -201,11 +200,6 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
   }
   if (time > clock_.UnixNow() + kFutureToleranceSeconds) {
     *outcome = "refused the file: its reading (" + Describe(r) + ") lies in the future by the clock";
-    return false;
-  }
-  // Only here is the held reading known, against which a jump shows.
-  if (std::string jump = ChangeBeyondLimit(held_, heldTime_, r, time); heldTime_ >= 0 && !jump.empty()) {
-    *outcome = "refused the file: " + jump + "; the held reading stays";
     return false;
   }
   Rendering rendering{r, file->day, {}, {}, ShownSource(upstream_->url()), maxAge_, &area_};
