@@ -243,7 +243,8 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     *outcome = "refused the file: " + jump + "; the held reading stays";
     return false;
   }
-  Rendering rendering{r, file->day, {}, {}, ShownSource(upstream_->url()), maxAge_, &area_, file->stamp};
+  Rendering rendering{r, file->day, {}, {}, ShownSource(upstream_->url()), maxAge_, &area_};
+  rendering.stamp = file->stamp;  // whether the reading can be offered after midnight
   try {
     rendering.meterGif = drawer_.DrawMeter(r, area_.label);
     rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);
