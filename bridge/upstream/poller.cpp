@@ -16,6 +16,14 @@ namespace {
 // clock and ours differing a little.
 constexpr int64_t kFutureToleranceSeconds = 5 * 60;
 
+// The file a dated source is first asked for: the day's in Japan, except
+// just after midnight, when a bridge that ran through it would last have
+// read the old day's.
+std::string FirstSource(const std::string& source, int64_t now) {
+  const int64_t midnight = JapanDayStart(now);
+  return SourceForDay(source, now - midnight < kNewDayGraceSeconds ? midnight - 1 : now);
+}
+
 std::string Describe(const Reading& r) {
   char text[160];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d時: %d/%d 万kW = %u%%", r.year, r.month, r.day, r.hour, r.usage,
@@ -28,7 +36,7 @@ std::string Describe(const Reading& r) {
 Poller::Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock)
     : area_(*config.area),
       source_(std::move(config.source)),
-      upstream_(std::make_unique<Upstream>(SourceForDay(source_, clock.UnixNow()))),
+      upstream_(std::make_unique<Upstream>(FirstSource(source_, clock.UnixNow()))),
       cache_(cache),
       metrics_(metrics),
       drawer_(drawer),
@@ -75,29 +83,39 @@ void Poller::Loop(std::chrono::seconds refresh) {
   }
 }
 
-void Poller::FollowDay(int64_t now) {
-  std::string url = SourceForDay(source_, now);
-  if (url == upstream_->url()) return;
+bool Poller::MoveTo(const std::string& url) {
+  if (url == upstream_->url()) return true;
   std::unique_ptr<Upstream> next;
   try {
     next = std::make_unique<Upstream>(url);
   } catch (const std::exception& e) {
-    // Tried again at the next refresh; meanwhile the old day's file.
+    // Tried again at the next refresh; meanwhile the file asked for so far.
     LogLineNow("%s: cannot move on to %s: %s", area_.name, ShownSource(url).c_str(), e.what());
-    return;
+    return false;
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_) next->Abort();
-    upstream_.swap(next);
-  }
-  newDaySince_ = JapanDayStart(now);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stopping_) next->Abort();
+  upstream_.swap(next);
+  return true;
+}
+
+void Poller::FollowDay(int64_t now) {
+  const std::string url = SourceForDay(source_, now);
+  if (url == upstream_->url() || !MoveTo(url)) return;
+  // The wait for the new day's first actual is expected only from a source
+  // that gave the old day's file well at the last fetch before midnight:
+  // one that was failing then is failing still.
+  const bool oldDayReadWell = status_.state == SourceState::kFresh;
+  newDaySince_ = oldDayReadWell ? JapanDayStart(now) : -1;
   const std::string held = heldTime_ < 0 ? "no reading is held" : "the reading of " + UnixToJapanIso(heldTime_) +
-                                                                      " stays served while younger than " +
+                                                                      " is held while younger than " +
                                                                       std::to_string(maxAge_) + " s (--max-age)";
-  LogLineNow("%s: a new day in Japan: reading %s from now on; until its first actual (about 1 a.m.) a missing "
-             "file or one without actuals is expected and not logged; %s",
-             area_.name, ShownSource(url).c_str(), held.c_str());
+  const char* wait = oldDayReadWell ? "until its first actual (about 1 a.m.) a missing file or one without actuals "
+                                      "is expected and not logged"
+                                    : "the old day's file was not read well at the last fetch, so a missing file "
+                                      "is a failure, not the new day's expected wait";
+  LogLineNow("%s: a new day in Japan: reading %s from now on; %s; %s", area_.name, ShownSource(url).c_str(), wait,
+             held.c_str());
 }
 
 // Just after midnight the new day's file may not exist yet, or exist
@@ -109,7 +127,24 @@ bool Poller::AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) con
 }
 
 std::string Poller::RefreshOnce() {
+  std::string first;
+  if (!fetched_) {
+    fetched_ = true;
+    // A start just after midnight reads the old day's file once, as a
+    // bridge that ran through midnight read it last: the new day's file
+    // missing is then the expected wait if that read well, and a failure
+    // if the source fails for the old day too.
+    const int64_t now = clock_.UnixNow();
+    const std::string oldDay = FirstSource(source_, now);
+    if (oldDay != SourceForDay(source_, now) && MoveTo(oldDay)) first = FetchOnce();
+  }
   FollowDay(clock_.UnixNow());
+  const std::string line = FetchOnce();
+  if (first.empty() || line.empty()) return first + line;
+  return first + "\n" + line;
+}
+
+std::string Poller::FetchOnce() {
   Fetched f = upstream_->Fetch();
   std::string outcome;
   const bool good = Settle(f, &outcome);
@@ -203,6 +238,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     return false;
   }
   Rendering rendering{r, file->day, {}, {}, ShownSource(upstream_->url()), maxAge_, &area_};
+  rendering.stamp = file->stamp;  // whether the reading can be offered after midnight
   try {
     rendering.meterGif = drawer_.DrawMeter(r, area_.label);
     rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);
