@@ -10,7 +10,7 @@ set -euo pipefail
 what=${1:-all}
 native=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsqlite3-dev
         libgtest-dev libgmock-dev libbenchmark-dev python3 curl time
-        libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core cmark)
+        libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core cmark faketime)
 windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
          fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2 nsis xdotool x11-utils libz-mingw-w64-dev)
 # The bridge's benchmark runs nginx itself, in the foreground; the package's

@@ -27,6 +27,7 @@ struct Snapshot {
   Reading reading;
   DayFigures day;
   int64_t readingTime = 0;  // the start of the reading's hour, Unix seconds
+  int64_t stamp = 0;        // the file's stamp (reading.updated), Unix seconds
   Answer latest;            // /latest.json
   Answer meter;             // the meter GIF
   Answer chart;             // today's graph GIF

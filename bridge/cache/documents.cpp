@@ -80,6 +80,7 @@ Answer JsonError(int status, const std::string& message) {
 std::shared_ptr<const Snapshot> RenderSnapshot(Rendering in) {
   auto s = std::make_shared<Snapshot>();
   s->readingTime = ReadingTime(in.reading);
+  s->stamp = in.stamp;
   s->latest = MakeAnswer(200, kJsonType, LatestJson(in.reading, in.source, *in.area));
   s->meter = MakeAnswer(200, kGifType, std::move(in.meterGif));
   s->chart = MakeAnswer(200, kGifType, std::move(in.chartGif));
@@ -93,7 +94,7 @@ std::shared_ptr<const Snapshot> RenderSnapshot(Rendering in) {
 
 std::string AreaEntryJson(const Area& area, const SourceView& view) {
   std::string entry = "{\"name\": " + JsonString(area.name) + ", \"display_name\": " + JsonString(area.label);
-  if (view.Fresh()) {
+  if (view.Offered()) {
     // The reading's object is /latest.json's body without its line end.
     const std::string& latest = view.snapshot->latest.body;
     entry += ", \"status\": 200, \"reading\": " + latest.substr(0, latest.size() - 1);

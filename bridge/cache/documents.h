@@ -35,6 +35,7 @@ struct Rendering {
   std::string source;     // the upstream URL as shown (ShownSource), named in /latest.json
   int64_t maxAgeSeconds;  // for the stale answers' wording
   const Area* area;       // whose reading it is
+  int64_t stamp = 0;      // the file's stamp (reading.updated), Unix seconds
 };
 
 // Everything a new reading serves.

@@ -27,6 +27,8 @@ int64_t SourceView::Since() const {
 
 bool SourceView::IsDegraded() const { return status != nullptr && Degraded(*status, snapshot, now, maxAgeSeconds); }
 
+bool SourceView::Healthy() const { return Offered() || (Fresh() && Shown() == SourceState::kAwaitingNewDay); }
+
 std::string SourceStateText(const SourceView& v) {
   if (v.status == nullptr) return "the source's first fetch has not ended yet";
   const SourceStatus& s = *v.status;
@@ -36,7 +38,11 @@ std::string SourceStateText(const SourceView& v) {
 }
 
 std::string UnservedReason(const SourceView& v) {
-  return (v.snapshot == nullptr ? std::string("no reading yet") : v.snapshot->staleReason) + "; " + SourceStateText(v);
+  std::string held = v.snapshot == nullptr ? std::string("no reading yet")
+                     : !v.Fresh()          ? v.snapshot->staleReason
+                                           : "the latest reading, of " + UnixToJapanIso(v.snapshot->readingTime) +
+                                       ", is of the day before and is not offered again after midnight";
+  return held + "; " + SourceStateText(v);
 }
 
 Answer UnservedAnswer(const SourceView& v, bool json) {
@@ -55,10 +61,11 @@ std::string SourceJsonMembers(const SourceView& v) {
 }
 
 std::string HealthLine(const SourceView& v) {
-  if (!v.Fresh()) return UnservedReason(v);
+  if (!v.Healthy()) return UnservedReason(v);
   if (v.IsDegraded()) return "degraded: " + HeldText(*v.snapshot) + ", still served; " + SourceStateText(v);
-  if (v.status == nullptr) return "ok: " + HeldText(*v.snapshot);
-  return "ok: " + HeldText(*v.snapshot) + "; " + SourceStateText(v);
+  const std::string held = HeldText(*v.snapshot) + (v.Offered() ? "" : ", not offered again after midnight");
+  if (v.status == nullptr) return "ok: " + held;
+  return "ok: " + held + "; " + SourceStateText(v);
 }
 
 }  // namespace gw::bridge

@@ -23,15 +23,21 @@ struct SourceView {
   int64_t maxAgeSeconds = 0;
 
   bool Fresh() const { return ReadingFresh(snapshot, now, maxAgeSeconds); }
+  // What /latest.json gives the plug-in: the reading, or its 503.
+  bool Offered() const { return ReadingOffered(snapshot, now, maxAgeSeconds); }
   SourceState Shown() const;
   int64_t Since() const;  // ShownSince, or -1 before the first fetch ended
   bool IsDegraded() const;
+  // /healthz's judgement: the reading is offered, or held back only while
+  // the new day is awaited as expected, not while the source fails.
+  bool Healthy() const;
 };
 
-// Why no reading is served: none held, or the held one's age; then the
-// source's state since when and the last fetch's time and outcome, e.g.
-// "no reading yet; file refused since 2026-12-07T14:55:00+09:00; last fetch
-// at 2026-12-07T15:00:00+09:00: refused the file: ...".
+// Why no reading is offered: none held, the held one's age, or its day
+// past midnight; then the source's state since when and the last fetch's
+// time and outcome, e.g. "no reading yet; file refused since
+// 2026-12-07T14:55:00+09:00; last fetch at 2026-12-07T15:00:00+09:00:
+// refused the file: ...".
 std::string UnservedReason(const SourceView& view);
 
 // The source's state, since when and the last fetch, in words, e.g.
@@ -40,8 +46,8 @@ std::string UnservedReason(const SourceView& view);
 std::string SourceStateText(const SourceView& view);
 
 // /latest.json's 503 (JSON: the reason as "error", then the status's
-// fields, and no figure) or the graphs' (plain text), while no fresh
-// reading is held.
+// fields, and no figure) or the graphs' (plain text), while no reading is
+// offered.
 Answer UnservedAnswer(const SourceView& view, bool json);
 
 // The status's fields for a JSON object, each after ", ": "state",
@@ -50,7 +56,7 @@ Answer UnservedAnswer(const SourceView& view, bool json);
 std::string SourceJsonMembers(const SourceView& view);
 
 // An area's line of /healthz, without its name: "ok: ...", "degraded: ..."
-// or the reason no reading is served.
+// or, when it is not healthy, the reason no reading is offered.
 std::string HealthLine(const SourceView& view);
 
 }  // namespace gw::bridge

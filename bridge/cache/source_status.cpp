@@ -1,6 +1,9 @@
 #include "bridge/cache/source_status.h"
 
+#include <algorithm>
+
 #include "bridge/cache/cache.h"
+#include "bridge/reading/japan_time.h"
 
 namespace gw::bridge {
 
@@ -32,19 +35,34 @@ bool ReadingFresh(const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) 
   return snapshot != nullptr && now - snapshot->readingTime <= maxAgeSeconds;
 }
 
+bool HeldBackAtMidnight(const Snapshot* snapshot, int64_t now) {
+  if (snapshot == nullptr) return false;
+  const int64_t midnight = JapanDayStart(now);
+  if (snapshot->readingTime >= midnight) return false;
+  const bool lastHourKnownAfterMidnight = snapshot->readingTime == midnight - 3600 && snapshot->stamp >= midnight;
+  return !lastHourKnownAfterMidnight;
+}
+
+bool ReadingOffered(const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
+  return ReadingFresh(snapshot, now, maxAgeSeconds) && !HeldBackAtMidnight(snapshot, now);
+}
+
 SourceState ShownState(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
-  if (status.state == SourceState::kFresh && !ReadingFresh(snapshot, now, maxAgeSeconds)) return SourceState::kStale;
-  return status.state;
+  if (status.state != SourceState::kFresh) return status.state;
+  if (!ReadingFresh(snapshot, now, maxAgeSeconds)) return SourceState::kStale;
+  return HeldBackAtMidnight(snapshot, now) ? SourceState::kAwaitingNewDay : SourceState::kFresh;
 }
 
 int64_t ShownSince(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
-  if (ShownState(status, snapshot, now, maxAgeSeconds) == status.state || snapshot == nullptr) return status.since;
+  const SourceState shown = ShownState(status, snapshot, now, maxAgeSeconds);
+  if (shown == status.state || snapshot == nullptr) return status.since;
+  if (shown == SourceState::kAwaitingNewDay) return std::max(status.since, JapanDayStart(now));
   return snapshot->readingTime + maxAgeSeconds + 1;
 }
 
 bool Degraded(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds) {
   const bool failed = status.state == SourceState::kUpstreamFailed || status.state == SourceState::kFileRefused;
-  return failed && ReadingFresh(snapshot, now, maxAgeSeconds);
+  return failed && ReadingOffered(snapshot, now, maxAgeSeconds);
 }
 
 }  // namespace gw::bridge

@@ -46,20 +46,36 @@ struct SourceStatus {
   std::string said;
 };
 
-// The held reading is still served: there is one and it is no older than
-// --max-age at `now`.
+// The held reading is still current: there is one and it is no older than
+// --max-age at `now`. The status page shows it and /healthz names it.
 bool ReadingFresh(const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
 
+// After midnight in Japan the plug-in starts a new day: it forgets the hour
+// it last looked at, so a reading of the old day offered again would be
+// looked at again, and mailed a second time. From midnight on, therefore,
+// the old day's readings are held back, all but its 23時 from a file
+// stamped after midnight: only that one cannot have been offered before.
+// Decided from the reading and the clock alone, so that a bridge started
+// at night keeps the rule as well as one that ran through midnight.
+bool HeldBackAtMidnight(const Snapshot* snapshot, int64_t now);
+
+// The held reading is offered to the plug-in (/latest.json and its twin
+// under /areas/NAME/): fresh, and not held back at midnight.
+bool ReadingOffered(const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
+
 // The state shown at `now`: the last fetch's, except that a held reading
-// that has grown older than --max-age since makes a fresh area stale.
+// that has grown older than --max-age since makes a fresh area stale, and
+// one held back at midnight makes it await the new day.
 SourceState ShownState(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
 
 // Since when the shown state holds: the status's own time, except for a
 // fresh area whose reading has since grown older than --max-age, which is
-// stale from the moment it passed that age.
+// stale from the moment it passed that age, and for one whose reading is
+// held back, which awaits the new day from midnight (or from the status's
+// own time, if later).
 int64_t ShownSince(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
 
-// A reading younger than --max-age is still served, but the last fetch
+// The held reading is still offered to the plug-in, but the last fetch
 // failed or was refused: the area is "degraded".
 bool Degraded(const SourceStatus& status, const Snapshot* snapshot, int64_t now, int64_t maxAgeSeconds);
 

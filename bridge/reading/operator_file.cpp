@@ -27,10 +27,11 @@ constexpr char kForecastToo[] = "予想";
 constexpr char kPercent[] = "使用率";
 constexpr char kReserve[] = "予備率";
 constexpr char kSupply[] = "供給力";
-// The operator writes the day's last hour at about 0:05 the next day, into
-// the old day's file; a stamp later than this on the next day is not the
-// file's own.
-constexpr int kNextDayStampHours = 1;
+// The operators go on writing a day's file after its midnight: its last
+// hour at about 0:05, and Kansai's archived day files carry a stamp of
+// about 1:10 the next day. A stamp up to this many hours past the day's end
+// is the file's own; a later one is not.
+constexpr int kNextDayStampHours = 3;
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
@@ -208,14 +209,15 @@ int64_t ReadStamp(const FileLines& lines, size_t end) try {
   throw rejected.Said("ファイルの形が読めません（更新時刻の行がないか、読めません）");
 }
 
-// The stamp belongs to the table's day, or to the first hour of the next
-// day when the operator writes the last hour after midnight. Any other
+// The stamp belongs to the table's day, or to the first hours of the next
+// day when the operator writes the day's file after midnight. Any other
 // stamp would be served as the file's time and, once held, would make every
-// correct file look older than it.
+// correct file look older than it. A stamp ahead of the clock is the
+// poller's to refuse: only it knows the time.
 void CheckStampDay(int64_t stamp, const Date& table) try {
   const int64_t dayStart = JapanTimeToUnix(table.year, table.month, table.day, 0);
   const int64_t latest = dayStart + (24 + kNextDayStampHours) * 3600;
-  if (stamp >= dayStart && stamp < latest) return;
+  if (stamp >= dayStart && stamp <= latest) return;
   Reject("the stamp line (" + UnixToJapanIso(stamp) + ") is not of the hourly table's day " +
          std::to_string(table.year) + "/" + std::to_string(table.month) + "/" + std::to_string(table.day));
 } catch (FileRejected& rejected) {
@@ -267,22 +269,34 @@ void ReadHeadBlocks(const FileLines& lines, size_t end, const Area& area, DayFig
   }
 }
 
-// Every figure of the day's table, not only the reading's: the graphs draw
-// them all, and an absurd one means the file is not what it seems. A 0 is a
-// figure not given.
-void CheckDayFigures(const HourlyTable& table, const Area& area) try {
+// The supply and the forecast of every hour, to come or past: no blackout
+// changes them, and a wrong unit or a misread column shows in them, in the
+// hours to come as in the rest. A 0 is a figure not given: a blackout's dark
+// hours may have no supply at all. The actuals are not judged here: demand
+// may fall to nothing in any hour and come back fast.
+void CheckSupplyAndForecasts(const HourlyTable& table, const Area& area) try {
   for (int hour = 0; hour < 24; ++hour) {
     const HourFigures& h = table.hours[static_cast<size_t>(hour)];
     const std::string at = std::to_string(hour) + "時";
-    for (int32_t figure : {h.actual, h.forecast, h.capacity}) {
+    for (int32_t figure : {h.forecast, h.capacity}) {
       if (figure == 0) continue;
       if (std::string beyond = FigureOutsideArea(at, figure, area); !beyond.empty()) Reject(beyond);
     }
-    if (h.actual <= 0) continue;
-    if (std::string beyond = UsageBeyondCapacity(at, h.actual, h.capacity); !beyond.empty()) Reject(beyond);
   }
 } catch (FileRejected& rejected) {
-  throw rejected.Said("時間ごとの表にありえない数字があります");
+  throw rejected.Said("時間ごとの表の供給力か予測にありえない数字があります");
+}
+
+// The hours before the reading's are drawn, never judged: a blackout hour,
+// the dark hours after it and the steep hours of a restoration are the
+// grid's, however low or sudden. Only an actual no grid can have (above the
+// area's bounds, or beyond the limit over its own hour's supply) is left
+// out of the graphs, as a figure not given, and costs nothing else. The
+// reading's own hour has passed both already.
+void LeaveOutImpossibleActuals(const Area& area, std::array<HourFigures, 24>* hours) {
+  for (HourFigures& h : *hours) {
+    if (h.actual > AreaCeiling(area) || !UsageBeyondCapacity({}, h.actual, h.capacity).empty()) h.actual = 0;
+  }
 }
 
 // The file's own 使用率 must agree with the figures read, within a point,
@@ -308,18 +322,6 @@ void CheckOwnPercent(const HourlyTable& table, const Reading& r) {
   }
 }
 
-// The reading's hour against the nearest earlier hour with an actual: a
-// file whose latest figure jumps away from its own day is refused even on
-// a fresh start, with no held reading to compare with.
-void CheckAgainstEarlierHours(const HourlyTable& table, const Reading& r) {
-  for (int hour = r.hour - 1; hour >= 0; --hour) {
-    const int32_t earlier = table.hours[static_cast<size_t>(hour)].actual;
-    if (earlier <= 0) continue;
-    if (std::string beyond = HourBeyondEarlierHour(hour, earlier, r.hour, r.usage); !beyond.empty()) Reject(beyond);
-    return;
-  }
-}
-
 // The hour's own supply. The day's peak supply stands in only where the
 // table has no supply column at all (Tokyo's table of 2013): where it has
 // one, an hour with an actual and no supply is a file caught half-written.
@@ -337,8 +339,14 @@ int32_t CapacityOf(const HourlyTable& table, const DayFigures& day, int hour) {
 
 // The latest hour whose actual holds a positive number; an empty cell or 0
 // is an hour still to come. Its 使用率 says nothing of that: some areas
-// write a forecast there for hours to come.
-std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures& day, int64_t stamp) try {
+// write a forecast there for hours to come. The reading is the one figure
+// that can raise an alarm, so it is held hardest against what could
+// overstate it, on its own hour's figures alone: no higher than its area's
+// bounds nor beyond the limit over its own supply, and in agreement with
+// the file's own 使用率. How low it is, or how far it moved from the hours
+// before, is never held against it: a blackout's hour is 41 of 480 万kW.
+std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures& day, int64_t stamp,
+                                     const Area& area) try {
   for (int hour = 23; hour >= 0; --hour) {
     const HourFigures& h = table.hours[static_cast<size_t>(hour)];
     if (h.actual <= 0) continue;
@@ -346,6 +354,7 @@ std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures&
     r.usage = h.actual;
     r.capacity = CapacityOf(table, day, hour);
     const std::string at = std::to_string(hour) + "時";
+    if (r.usage > AreaCeiling(area)) Reject(FigureOutsideArea(at, r.usage, area));
     if (std::string beyond = UsageBeyondCapacity(at, r.usage, r.capacity); !beyond.empty()) Reject(beyond);
     if (stamp < JapanTimeToUnix(day.year, day.month, day.day, hour)) {
       Reject("the stamp line (" + day.updated + ") is earlier than the hour " + at + " it gives an actual for");
@@ -357,7 +366,6 @@ std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures&
     r.percent = static_cast<uint32_t>(UsagePercentOf(r.usage, r.capacity));  // at most 120: see the limits
     r.updated = day.updated;
     CheckOwnPercent(table, r);
-    CheckAgainstEarlierHours(table, r);
     return r;
   }
   return std::nullopt;
@@ -369,7 +377,6 @@ OperatorFile ReadFile(std::string_view bytes, const Area& area) {
   const FileLines lines = OpenFile(bytes);
   size_t header = FindHourlyTable(lines);
   HourlyTable table = ReadHourlyTable(lines, header);
-  CheckDayFigures(table, area);
   OperatorFile file;
   DayFigures& day = file.day;
   day.year = table.date.year;
@@ -380,7 +387,9 @@ OperatorFile ReadFile(std::string_view bytes, const Area& area) {
   day.updated = UnixToJapanIso(file.stamp);
   ReadHeadBlocks(lines, header, area, &day);
   day.hours = table.hours;
-  file.reading = LatestReading(table, day, file.stamp);
+  file.reading = LatestReading(table, day, file.stamp, area);
+  CheckSupplyAndForecasts(table, area);
+  LeaveOutImpossibleActuals(area, &day.hours);
   return file;
 }
 

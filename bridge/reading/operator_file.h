@@ -25,7 +25,8 @@ struct OperatorFile {
   // sound, there is simply nothing to report yet.
   std::optional<Reading> reading;
   // The stamp line's moment, seconds since 1970 (DayFigures::updated as a
-  // number): always of the table's day, or of the next day's first hour.
+  // number): always of the table's day, or of the next day's first three
+  // hours, when the operators still write the old day's file.
   int64_t stamp = 0;
 };
 

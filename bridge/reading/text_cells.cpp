@@ -41,14 +41,19 @@ bool SplitInto(std::string_view text, char separator, std::string_view* parts, s
   return parts[count - 1].find(separator) == std::string_view::npos;
 }
 
-bool TryParseDate(const std::string& text, Date* date) {
+// Digits in the shape Y/M/D, read into `date` whether or not they name a day.
+bool ReadDateShape(const std::string& text, Date* date) {
   std::string_view parts[3];
   if (!SplitInto(text, '/', parts, 3)) return false;
   date->year = SmallNumber(parts[0], 4);
   date->month = SmallNumber(parts[1], 2);
   date->day = SmallNumber(parts[2], 2);
-  return date->year >= 1900 && date->month >= 1 && date->month <= 12 && date->day >= 1 &&
-         date->day <= DaysInMonth(date->year, date->month);
+  return date->year >= 0 && date->month >= 0 && date->day >= 0;
+}
+
+bool TryParseDate(const std::string& text, Date* date) {
+  return ReadDateShape(text, date) && date->year >= 1900 && date->month >= 1 && date->month <= 12 &&
+         date->day >= 1 && date->day <= DaysInMonth(date->year, date->month);
 }
 
 }  // namespace
@@ -160,7 +165,7 @@ Date ParseDate(const std::string& text, const std::string& where) {
 
 bool LooksLikeDate(const std::string& text) {
   Date date;
-  return TryParseDate(text, &date);
+  return ReadDateShape(text, &date);
 }
 
 TimeOfDay ParseTimeOfDay(const std::string& text, const std::string& where) {

@@ -65,6 +65,8 @@ struct TimeOfDay {
 
 // `Y/M/D`, a real calendar day. `where` names the place for a reason.
 Date ParseDate(const std::string& text, const std::string& where);
+// Digits in the shape Y/M/D, a real day or not: a row of a table that
+// ParseDate then reads, so that 2026/2/29 is refused as "not a date".
 bool LooksLikeDate(const std::string& text);
 // `H:MM`, 0:00 to 23:59.
 TimeOfDay ParseTimeOfDay(const std::string& text, const std::string& where);

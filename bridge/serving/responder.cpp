@@ -176,23 +176,26 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
 void Responder::Document(Route route, size_t area, AreaViews& views, int64_t now, Reply* reply) const {
   const std::shared_ptr<const Snapshot>& snapshot = views.Get(area);
   SourceView view{snapshot.get(), nullptr, now, maxAge_};
-  if (view.Fresh()) return reply->Point(DocumentOf(*snapshot, route), snapshot);
+  // After midnight the graphs still show the held reading (the status page
+  // shows them beside it); only the plug-in's reading is held back.
+  if (IsLatest(route) ? view.Offered() : view.Fresh()) return reply->Point(DocumentOf(*snapshot, route), snapshot);
   // The status is read only here: a served document costs no more than before.
   const std::shared_ptr<const SourceStatus> status = views.areas().cache(area).Status();
   view.status = status.get();
   reply->Own(UnservedAnswer(view, IsLatest(route)));
 }
 
-// 200 only while every served area holds a fresh reading; one line per area,
-// saying also when a fresh reading is still served although its source
-// failed ("degraded").
+// 200 only while every served area offers a fresh reading, or holds one
+// back after midnight while it awaits the new day as expected; one line per
+// area, saying also when a fresh reading is still served although its
+// source failed ("degraded").
 Answer Responder::Health(AreaViews& views, int64_t now) const {
   bool healthy = true;
   std::string text;
   for (size_t i = 0; i < views.areas().size(); ++i) {
     const std::shared_ptr<const SourceStatus> status = views.areas().cache(i).Status();
     const SourceView view{views.Get(i).get(), status.get(), now, maxAge_};
-    healthy = healthy && view.Fresh();
+    healthy = healthy && view.Healthy();
     text += std::string(views.areas().area(i).name) + ": " + HealthLine(view) + "\n";
   }
   return MakeAnswer(healthy ? 200 : 503, kTextType, std::move(text));

@@ -193,6 +193,10 @@ std::string AreaCard(const PageArea& a, const PageContext& c) {
     html += "<p class=\"note\">表示している値は前回までに取得したもので、まだ <code>--max-age</code>（" +
             Duration(c.maxAgeSeconds) + "）以内なのでプラグインにも渡しています。</p>\n";
   }
+  if (served && !view.Offered()) {
+    html += "<p class=\"note\">日付が変わったので、前の日のこの値はプラグインに渡していません（同じ値で二度メールが"
+            "送られないように）。新しい日の値が載ると、また渡します。</p>\n";
+  }
   if (served) html += Figures(*a.snapshot) + Graphs(*a.area);
   if (!served) html += "<p class=\"nofigure\">いまプラグインに渡せる値はありません。</p>\n";
   return html + Detail(view) + "</section>\n";

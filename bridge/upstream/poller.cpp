@@ -5,7 +5,6 @@
 
 #include "bridge/cache/documents.h"
 #include "bridge/log/event_log.h"
-#include "bridge/reading/figure_limits.h"
 #include "bridge/reading/operator_file.h"
 
 namespace gw::bridge {
@@ -16,6 +15,14 @@ namespace {
 // file out as "older" until then. The few minutes allow for the operator's
 // clock and ours differing a little.
 constexpr int64_t kFutureToleranceSeconds = 5 * 60;
+
+// The file a dated source is first asked for: the day's in Japan, except
+// just after midnight, when a bridge that ran through it would last have
+// read the old day's.
+std::string FirstSource(const std::string& source, int64_t now) {
+  const int64_t midnight = JapanDayStart(now);
+  return SourceForDay(source, now - midnight < kNewDayGraceSeconds ? midnight - 1 : now);
+}
 
 std::string Describe(const Reading& r) {
   char text[160];
@@ -42,7 +49,7 @@ std::string FailureSaid(const Fetched& f) {
 Poller::Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock)
     : area_(*config.area),
       source_(std::move(config.source)),
-      upstream_(std::make_unique<Upstream>(SourceForDay(source_, clock.UnixNow()))),
+      upstream_(std::make_unique<Upstream>(FirstSource(source_, clock.UnixNow()))),
       cache_(cache),
       metrics_(metrics),
       drawer_(drawer),
@@ -90,29 +97,39 @@ void Poller::Loop(std::chrono::seconds refresh) {
   }
 }
 
-void Poller::FollowDay(int64_t now) {
-  std::string url = SourceForDay(source_, now);
-  if (url == upstream_->url()) return;
+bool Poller::MoveTo(const std::string& url) {
+  if (url == upstream_->url()) return true;
   std::unique_ptr<Upstream> next;
   try {
     next = std::make_unique<Upstream>(url);
   } catch (const std::exception& e) {
-    // Tried again at the next refresh; meanwhile the old day's file.
+    // Tried again at the next refresh; meanwhile the file asked for so far.
     LogLineNow("%s: cannot move on to %s: %s", area_.name, ShownSource(url).c_str(), e.what());
-    return;
+    return false;
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_) next->Abort();
-    upstream_.swap(next);
-  }
-  newDaySince_ = JapanDayStart(now);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stopping_) next->Abort();
+  upstream_.swap(next);
+  return true;
+}
+
+void Poller::FollowDay(int64_t now) {
+  const std::string url = SourceForDay(source_, now);
+  if (url == upstream_->url() || !MoveTo(url)) return;
+  // The wait for the new day's first actual is expected only from a source
+  // that gave the old day's file well at the last fetch before midnight:
+  // one that was failing then is failing still.
+  const bool oldDayReadWell = status_.state == SourceState::kFresh;
+  newDaySince_ = oldDayReadWell ? JapanDayStart(now) : -1;
   const std::string held = heldTime_ < 0 ? "no reading is held" : "the reading of " + UnixToJapanIso(heldTime_) +
-                                                                      " stays served while younger than " +
+                                                                      " is held while younger than " +
                                                                       std::to_string(maxAge_) + " s (--max-age)";
-  LogLineNow("%s: a new day in Japan: reading %s from now on; until its first actual (about 1 a.m.) a missing "
-             "file or one without actuals is expected and not logged; %s",
-             area_.name, ShownSource(url).c_str(), held.c_str());
+  const char* wait = oldDayReadWell ? "until its first actual (about 1 a.m.) a missing file or one without actuals "
+                                      "is expected and not logged"
+                                    : "the old day's file was not read well at the last fetch, so a missing file "
+                                      "is a failure, not the new day's expected wait";
+  LogLineNow("%s: a new day in Japan: reading %s from now on; %s; %s", area_.name, ShownSource(url).c_str(), wait,
+             held.c_str());
 }
 
 // Just after midnight the new day's file may not exist yet, or exist
@@ -124,7 +141,24 @@ bool Poller::AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) con
 }
 
 std::string Poller::RefreshOnce() {
+  std::string first;
+  if (!fetched_) {
+    fetched_ = true;
+    // A start just after midnight reads the old day's file once, as a
+    // bridge that ran through midnight read it last: the new day's file
+    // missing is then the expected wait if that read well, and a failure
+    // if the source fails for the old day too.
+    const int64_t now = clock_.UnixNow();
+    const std::string oldDay = FirstSource(source_, now);
+    if (oldDay != SourceForDay(source_, now) && MoveTo(oldDay)) first = FetchOnce();
+  }
   FollowDay(clock_.UnixNow());
+  const std::string line = FetchOnce();
+  if (first.empty() || line.empty()) return first + line;
+  return first + "\n" + line;
+}
+
+std::string Poller::FetchOnce() {
   Fetched f = upstream_->Fetch();
   std::string outcome;
   const bool good = Settle(f, &outcome);
@@ -228,14 +262,8 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     said_ = "ファイルの値の時刻が、ブリッジの時計より先です（" + Said(r) + "）";
     return false;
   }
-  // Only here is the held reading known, against which a jump shows.
-  if (std::string jump = ChangeBeyondLimit(held_, heldTime_, r, time); heldTime_ >= 0 && !jump.empty()) {
-    *outcome = "refused the file: " + jump + "; the held reading stays";
-    said_ = "前の値から 1 時間で半分以上動いた値なので使いません（" + std::to_string(held_.usage) + " → " +
-            std::to_string(r.usage) + " 万kW）";
-    return false;
-  }
   Rendering rendering{r, file->day, {}, {}, ShownSource(upstream_->url()), maxAge_, &area_};
+  rendering.stamp = file->stamp;  // whether the reading can be offered after midnight
   try {
     rendering.meterGif = drawer_.DrawMeter(r, area_.label);
     rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);

@@ -6,9 +6,13 @@
 //
 // A dated source ({date} in its name) is asked for the current day in Japan.
 // At midnight the name moves on; until the new day's file has its first
-// actual (about 1 a.m.) a missing file or one without actuals is expected:
-// the switch is logged once, those answers are not logged as failures, and
-// the old day's last reading stays served while younger than --max-age.
+// actual (about 1 a.m.) a missing file or one without actuals is expected,
+// if the old day's file read well at the last fetch before: the switch is
+// logged once, those answers are not logged as failures, and the old day's
+// last reading stays held while younger than --max-age (what of it the
+// plug-in is still offered: source_status.h). A bridge started in that
+// window first reads the old day's file once, to stand where one that ran
+// through midnight would.
 #pragma once
 
 #include <chrono>
@@ -53,7 +57,8 @@ class Poller {
 
   // One fetch and what follows it, logged in one line and published as the
   // area's status (Cache::Status()); returns that line, or nothing when the
-  // answer was an expected one just after midnight.
+  // answer was an expected one just after midnight. The first, just after
+  // midnight, is two: the old day's file, then the new day's (two lines).
   std::string RefreshOnce();
 
   // The file the last or next fetch asks for.
@@ -65,8 +70,12 @@ class Poller {
 
  private:
   void Loop(std::chrono::seconds refresh);
-  // Moves a dated source on to the day in Japan at `now`, logging the switch:
-  // a new connection for the new file, its validators those of no file yet.
+  // The fetch of the file named now, and what follows it (RefreshOnce).
+  std::string FetchOnce();
+  // Asks for `url` from now on: a new connection for the new file, its
+  // validators those of no file yet. False (logged) when it cannot.
+  bool MoveTo(const std::string& url);
+  // Moves a dated source on to the day in Japan at `now`, logging the switch.
   void FollowDay(int64_t now);
   bool AwaitingNewDay(const Fetched& f, bool noActualYet, int64_t now) const;
   // Takes what the fetch brought: true when it was sound; `outcome` in words.
@@ -91,8 +100,10 @@ class Poller {
   // back in time, and within one hour a later stamp may correct the figure.
   int64_t heldTime_ = -1;
   std::string heldStamp_;
-  // The midnight of the day switched to, until its first actual; -1 else.
+  // The midnight of the day switched to, until its first actual, when the
+  // old day's file read well before it; -1 else.
   int64_t newDaySince_ = -1;
+  bool fetched_ = false;  // the first RefreshOnce has begun
   bool noActualYet_ = false;  // the last file taken was sound but had none
   // The fetch's outcome in the status page's Japanese words, set beside
   // each outcome in the log's words and published with it.

@@ -3,8 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "bridge/reading/figure_limits.h"
-#include "bridge/reading/japan_time.h"
+#include <cstdlib>
+#include <vector>
+
 #include "bridge/reading/operator_file.h"
 #include "support/operator_csv.h"
 
@@ -30,20 +31,24 @@ bool Taken(const OperatorCsv& csv) {
   return gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason).has_value();
 }
 
-TEST(OperatorFileLimits, TheStampIsOfTheTablesDayOrJustAfterItsMidnight) {
+// The operators go on writing a day's file after midnight: Kansai's day
+// files are stamped about 1:10 the next day.
+TEST(OperatorFileLimits, TheStampIsOfTheTablesDayOrOfTheNextDaysFirstHours) {
   const std::pair<const char*, const char*> refused[] = {
-      {"2099/1/1", "0:00"}, {"2026/12/6", "23:55"}, {"2026/12/8", "1:00"}, {"2026/12/9", "0:05"}};
+      {"2099/1/1", "0:00"}, {"2026/12/6", "23:55"}, {"2026/12/8", "3:01"}, {"2026/12/9", "0:05"}};
   for (const auto& [date, time] : refused) {
     OperatorCsv csv;
     csv.stampDate = date;
     csv.stampTime = time;
     EXPECT_THAT(Refusal(csv), HasSubstr("not of the hourly table's day")) << date << " " << time;
   }
-  OperatorCsv lastHour;
-  lastHour.hoursWithActual = 24;
-  lastHour.stampDate = "2026/12/8";
-  lastHour.stampTime = "0:55";
-  EXPECT_TRUE(Taken(lastHour));
+  for (const char* time : {"0:55", "1:10", "3:00"}) {
+    OperatorCsv lastHour;
+    lastHour.hoursWithActual = 24;
+    lastHour.stampDate = "2026/12/8";
+    lastHour.stampTime = time;
+    EXPECT_TRUE(Taken(lastHour)) << time;
+  }
   OperatorCsv noActualYet;
   noActualYet.hoursWithActual = 0;
   noActualYet.stampTime = "0:00";
@@ -58,31 +63,36 @@ TEST(OperatorFileLimits, AStampBeforeTheReadingsHourIsRefused) {
   EXPECT_TRUE(Taken(csv));
 }
 
-// Each area's figures lie between a tenth of its record peak and half as
-// much again (Tokyo: 643 and 9645 万kW), in every hour and head block. The
-// percentage never wraps: 999999999 of 1 is refused long before.
+// Each area's supply and forecasts lie between a tenth of its record peak
+// and half as much again (Tokyo: 643 and 9645 万kW), in every hour, the
+// last as well, and in every head block; the reading's actual no higher.
+// The percentage never wraps: 999999999 of 1 is refused long before.
 TEST(OperatorFileLimits, FiguresOutsideTheirAreasSizeAreRefused) {
   struct Case {
     int hour;
-    const char *actual, *supply, *percent;
+    const char *actual, *supply, *percent, *forecast;
     int peakSupply;
     const char* reason;  // empty: taken
   };
   const Case cases[] = {
-      {14, "999999999", nullptr, "19607", 5100, "999999999 万kW is above tokyo's bound of 9645 万kW"},
-      {3, "9646", nullptr, nullptr, 5100, "3時: 9646 万kW is above tokyo's bound of 9645"},
-      {14, "1", "1", "100", 5100, "14時: 1 万kW is below tokyo's bound of 643 万kW"},
-      {20, nullptr, "642", nullptr, 5100, "20時: 642 万kW is below"},
-      {3, nullptr, nullptr, nullptr, 51000, "51000 万kW is above"},
-      {20, nullptr, "643", nullptr, 9645, ""},  // the bounds themselves are figures a grid may have
+      {14, "999999999", nullptr, "19607", nullptr, 5100, "999999999 万kW is above tokyo's bound of 9645 万kW"},
+      {14, "1", "1", "100", nullptr, 5100, "14時: 1 万kW is below tokyo's bound of 643 万kW"},
+      {20, nullptr, "642", nullptr, nullptr, 5100, "20時: 642 万kW is below"},
+      {23, nullptr, "99999", nullptr, nullptr, 5100, "23時: 99999 万kW is above"},
+      {23, nullptr, nullptr, nullptr, "99999", 5100, "23時: 99999 万kW is above"},
+      {0, nullptr, nullptr, nullptr, "642", 5100, "0時: 642 万kW is below"},
+      {3, nullptr, nullptr, nullptr, nullptr, 51000, "51000 万kW is above"},
+      {20, nullptr, "643", nullptr, "9645", 9645, ""},  // the bounds themselves are figures a grid may have
   };
   for (const Case& c : cases) {
     OperatorCsv csv;
     if (c.actual) csv.actualText[c.hour] = c.actual;
     if (c.supply) csv.supplyText[c.hour] = c.supply;
     if (c.percent) csv.percentText[c.hour] = c.percent;
+    if (c.forecast) csv.forecastText[c.hour] = c.forecast;
     csv.peakSupply = c.peakSupply;
-    SCOPED_TRACE(std::string(c.actual ? c.actual : "-") + " of " + (c.supply ? c.supply : "-"));
+    SCOPED_TRACE(std::to_string(c.hour) + "時 " + (c.actual ? c.actual : "-") + " of " + (c.supply ? c.supply : "-") +
+                 ", forecast " + (c.forecast ? c.forecast : "-"));
     if (*c.reason) EXPECT_THAT(Refusal(csv), HasSubstr(c.reason));
     else EXPECT_TRUE(Taken(csv));
   }
@@ -99,7 +109,7 @@ TEST(OperatorFileLimits, UsageOverTheSupplyIsServedUpToAFifthOverIt) {
       {{3800, 3880, 3960, 4000, 4280}, ""},  // a crisis: 95 to 100 %, then 107 %
       {{4300, 4400, 4500, 4600, 4800}, ""},  // 120 % is the last taken
       {{4300, 4400, 4500, 4600, 4840}, "14時: usage 4840 of a supply of 4000 万kW (121.0 %) is beyond 120 %"},
-      {{6000, 6000, 6000, 6000, 6000}, "10時: usage 6000 of a supply of 4000 万kW (150.0 %) is beyond 120 %"},
+      {{6000, 6000, 6000, 6000, 6000}, "14時: usage 6000 of a supply of 4000 万kW (150.0 %) is beyond 120 %"},
   };
   for (const Case& c : cases) {
     OperatorCsv csv;
@@ -127,53 +137,35 @@ TEST(OperatorFileLimits, UsageOverTheSupplyIsServedUpToAFifthOverIt) {
   EXPECT_THAT(Refusal(noSupply), HasSubstr("usage 6200 of a supply of 5050"));
 }
 
-// The reading's hour against the nearest earlier hour of the same table
-// with an actual: half within an hour, and half again for each hour missed.
-TEST(OperatorFileLimits, AReadingThatJumpsAwayFromItsOwnDayIsRefused) {
-  const int before = OperatorCsv::Actual(13), twoBefore = OperatorCsv::Actual(12);
+// The hours before the reading's never decide its fate: demand falls to
+// nothing in a blackout and comes back fast. Each is drawn as it is, down to
+// 0 and however far from its neighbours; only an actual no grid can have
+// (above the area's bounds, or beyond 120 % of its own supply) is left out
+// of the graphs, as an hour not given.
+TEST(OperatorFileLimits, EarlierHoursAreDrawnAsTheyAreOrLeftOutNeverJudged) {
   struct Case {
-    int usage;
-    bool hour13Missing, percentColumn;
-    std::string reason;  // empty: taken
+    const char *actual, *supply;
+    int drawn;  // 13時's actual as the day's figures give it
   };
   const Case cases[] = {
-      {before / 2 - 10, false, true, "14時: usage " + std::to_string(before / 2 - 10) + " 万kW after " +
-                                         std::to_string(before) + " 万kW at 13時"},
-      {before * 3 / 2 + 10, false, true, "is beyond 50 % (the change of usage within an hour"},
-      {before / 2 + 10, false, true, ""},
-      {twoBefore / 2 - 10, true, true, ""},  // over two hours, half is within the limit
-      {twoBefore * 2 + 100, true, true, "in 2 hours"},
-      // Without a 使用率 to hold the figures against, these rules alone do.
-      {before * 3 / 2 + 10, false, false, "is beyond 50 %"},
-      {before * 3 / 2 - 10, false, false, ""},
+      {"1", "5100", 1},        // below the area's bounds: a blackout's hour
+      {"9000", "9000", 9000},  // far from the hours around it
+      {"6120", "5100", 6120},  // 120 % of its supply
+      {"6121", "5100", 0},     // beyond it
+      {"9646", "9000", 0},     // above the area's bounds
   };
   for (const Case& c : cases) {
     OperatorCsv csv;
-    if (!c.percentColumn) csv.columns = {"DATE", "TIME", "当日実績(万kW)", "予測値(万kW)", "供給力(万kW)"};
-    csv.actualText[14] = std::to_string(c.usage);
-    csv.supplyText[14] = "9000";
-    csv.percentText[14] = std::to_string(c.usage / 90);
-    if (c.hour13Missing) csv.actualText[13] = csv.percentText[13] = "";
-    SCOPED_TRACE(c.usage);
-    if (!c.reason.empty()) EXPECT_THAT(Refusal(csv), HasSubstr(c.reason));
-    else EXPECT_TRUE(Taken(csv));
+    csv.actualText[13] = c.actual;
+    csv.supplyText[13] = c.supply;
+    csv.percentText[13] = std::to_string(std::atoi(c.actual) * 100 / std::atoi(c.supply));
+    std::string reason;
+    auto file = gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason);
+    ASSERT_TRUE(file && file->reading) << c.actual << " of " << c.supply << ": " << reason;
+    EXPECT_EQ(file->reading->hour, 14) << c.actual;
+    EXPECT_EQ(file->reading->usage, OperatorCsv::Actual(14)) << c.actual;
+    EXPECT_EQ(file->day.hours[13].actual, c.drawn) << c.actual << " of " << c.supply;
   }
-}
-
-TEST(OperatorFileLimits, AJumpNoGridMakesInAnHourIsTold) {
-  using gw::bridge::ChangeBeyondLimit;
-  gw::bridge::Reading held{4000, 5100, 2026, 12, 7, 14, 78, ""}, next = held;
-  const int64_t at = gw::bridge::JapanTimeToUnix(2026, 12, 7, 14);
-  for (int usage : {2000, 6000}) {
-    next.usage = usage;
-    EXPECT_EQ(ChangeBeyondLimit(held, at, next, at + 3600), "") << usage << " is half again or half less";
-    next.usage = usage + (usage < 4000 ? -1 : 1);
-    EXPECT_THAT(ChangeBeyondLimit(held, at, next, at + 3600), HasSubstr("within an hour")) << next.usage;
-    EXPECT_THAT(ChangeBeyondLimit(held, at, next, at), HasSubstr("within an hour")) << "a correction too";
-    EXPECT_EQ(ChangeBeyondLimit(held, at, next, at + 7200), "") << "over two hours demand may move further";
-  }
-  next.usage = 40000;
-  EXPECT_EQ(ChangeBeyondLimit(gw::bridge::Reading{}, -1, next, at), "") << "nothing held";
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/codepage.h"
+#include "bridge/reading/file_lines.h"
 #include "bridge/reading/text_cells.h"
 #include "support/operator_csv.h"
 
@@ -261,30 +264,46 @@ TEST(OperatorFile, QuotedFieldsReadAsTheirText) {
   EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("text after a field's closing quote"));
 }
 
+// Wherever they stand: before the hourly table, or in the five-minute table
+// below it, which is never read.
 TEST(OperatorFile, RefusesBytesThatAreNotShiftJis) {
-  std::string bytes = OperatorCsv{}.Bytes();
-  bytes.insert(bytes.find("DATE,TIME"), "\x85\x20");  // 0x85 leads no CP932 character
-  EXPECT_THAT(Refusal(bytes), HasSubstr("Shift_JIS"));
+  for (const char* before : {"DATE,TIME", "2026/12/7,12:05,"}) {
+    std::string bytes = OperatorCsv{}.Bytes();
+    bytes.insert(bytes.find(before), "\x85\x20");  // 0x85 leads no CP932 character
+    EXPECT_THAT(Refusal(bytes), HasSubstr("Shift_JIS")) << before;
+  }
   EXPECT_THAT(Refusal(std::string("2026/12/7\0DATE,TIME", 19)), HasSubstr("zero bytes"));
 }
 
-TEST(OperatorFile, RefusesAFileOverTwoMebibytes) {
-  std::string bytes = OperatorCsv{}.Bytes();
-  const std::string filler = "2026/12/7,23:55,0,0,0\r\n";
-  while (bytes.size() < 3 * 1024 * 1024) bytes += filler;
-  EXPECT_THAT(Refusal(bytes), HasSubstr("2 MiB"));
-}
-
 // Whatever follows the tables is never read, but it is counted: a file of
-// endless lines or cells is refused before it can cost memory.
-TEST(OperatorFile, RefusesAFileBeyondTheReadersCaps) {
+// endless lines or cells is refused before it can cost memory. A file at
+// each cap is still read.
+TEST(OperatorFile, AFileAtEachOfTheReadersCapsIsReadAndOneMoreIsRefused) {
+  using namespace gw::bridge;
   const std::string whole = OperatorCsv{}.Bytes();
-  const std::pair<std::string, const char*> cases[] = {
-      {whole + std::string(20000, '\n'), "lines, more than the 10000"},
-      {whole + std::string(300, ',') + "\r\n", "more than 256 cells"},
-      {whole + std::string(5000, '1') + "\r\n", "bytes, more than the 4096"},
+  const size_t lines = static_cast<size_t>(std::count(whole.begin(), whole.end(), '\n'));
+  // Long lines up to the file's cap in bytes, then one of the rest.
+  std::string full = whole;
+  while (full.size() + kMaxLineBytes + 1 < kMaxOperatorFileBytes) full += std::string(kMaxLineBytes, '1') + "\n";
+  full += std::string(kMaxOperatorFileBytes - full.size() - 1, '1') + "\n";
+  const struct {
+    std::string atCap, oneMore;
+    const char* reason;
+  } cases[] = {
+      {whole + std::string(kMaxFileLines - lines, '\n'), whole + std::string(kMaxFileLines - lines + 1, '\n'),
+       "lines, more than the 10000"},
+      {whole + std::string(kMaxLineCells - 1, ',') + "\n", whole + std::string(kMaxLineCells, ',') + "\n",
+       "more than 256 cells"},
+      {whole + std::string(kMaxLineBytes, '1') + "\n", whole + std::string(kMaxLineBytes + 1, '1') + "\n",
+       "bytes, more than the 4096"},
+      {full, full + "1", "more than the 2 MiB"},
   };
-  for (const auto& [bytes, reason] : cases) EXPECT_THAT(Refusal(bytes), HasSubstr(reason));
+  for (const auto& c : cases) {
+    std::string reason;
+    auto file = Read(c.atCap, &reason);
+    EXPECT_TRUE(file && file->reading) << c.reason << ": at the cap, " << reason;
+    EXPECT_THAT(Refusal(c.oneMore), HasSubstr(c.reason));
+  }
 }
 
 TEST(OperatorFile, RefusesAnHourlyTableWithoutTwentyFourRows) {
@@ -319,12 +338,53 @@ TEST(OperatorFile, RefusesRowsOutOfOrderOrOfAnotherDay) {
   EXPECT_THAT(Refusal(Cp932(otherDay)), HasSubstr("another day"));
 }
 
+// A date or time that does not exist is refused, never read as the day or
+// the hour after it: 2026 has no 2/29 (2028 has), a day no 24:00.
 TEST(OperatorFile, RefusesAFileWithoutItsStampLineOrWithABadOne) {
   std::string text = OperatorCsv{}.Text();
   EXPECT_THAT(Refusal(Cp932(text.substr(text.find('\n') + 1))), HasSubstr("stamp line"));
-  std::string bad = text;
-  bad.replace(0, bad.find(" UPDATE"), "2026/13/7 14:55");
-  EXPECT_THAT(Refusal(Cp932(bad)), HasSubstr("not a date"));
+  const struct {
+    const char *date, *time;
+    int month, day, hoursWithActual;  // the table's
+    const char* reason;
+  } stamps[] = {
+      {"2026/13/7", "14:55", 12, 7, 15, "not a date"},
+      {"2026/2/29", "14:55", 3, 1, 15, "not a date"},
+      {"2026/12/7", "24:00", 12, 7, 24, "not a time"},
+      {"2026/12/7", "7:60", 12, 7, 8, "not a time"},
+  };
+  for (const auto& s : stamps) {
+    OperatorCsv csv;
+    csv.stampDate = s.date;
+    csv.stampTime = s.time;
+    csv.month = s.month;
+    csv.day = s.day;
+    csv.hoursWithActual = s.hoursWithActual;
+    EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr(s.reason)) << s.date << " " << s.time;
+  }
+  OperatorCsv leap;
+  leap.month = 2;
+  leap.day = 29;
+  leap.year = 2026;
+  EXPECT_THAT(Refusal(leap.Bytes()), HasSubstr("'2026/2/29' is not a date"));
+  leap.year = 2028;
+  auto file = Read(leap.Bytes());
+  ASSERT_TRUE(file && file->reading);
+  EXPECT_EQ(file->reading->day, 29);
+}
+
+// 時間帯 gives the hour the forecast peak starts; a day has no 24:00.
+TEST(OperatorFile, TheForecastPeaksHourIsAnHourOfTheDay) {
+  const std::pair<const char*, int> spans[] = {{"0:00～1:00", 0}, {"23:00～24:00", 23}, {"24:00～1:00", -1}};
+  for (const auto& [span, hour] : spans) {
+    OperatorCsv csv;
+    csv.withHeadBlocks = false;
+    csv.extraBlocks = {"予想最大電力(万kW),時間帯", std::string("4600,") + span, ""};
+    auto file = Read(csv.Bytes());
+    ASSERT_TRUE(file.has_value()) << span;
+    EXPECT_EQ(file->day.forecastPeak, 4600) << span;
+    EXPECT_EQ(file->day.forecastPeakHour, hour) << span;
+  }
 }
 
 TEST(OperatorFile, RefusesAnHourlyTableWithoutAnActualColumn) {

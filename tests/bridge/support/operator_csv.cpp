@@ -87,7 +87,8 @@ std::string OperatorCsv::HourRow(int hour) const {
     else if (Has(name, "供給力")) cells.push_back(supplyText.count(hour) ? supplyText.at(hour) : Scaled(Supply(hour)));
     else if (Has(name, "実績")) cells.push_back(actualText.count(hour) ? actualText.at(hour)
                                               : come ? Scaled(Actual(hour)) : future);
-    else if (Has(name, "予測") || Has(name, "予想")) cells.push_back(Scaled(Forecast(hour)));
+    else if (Has(name, "予測") || Has(name, "予想")) cells.push_back(forecastText.count(hour) ? forecastText.at(hour)
+                                                                                    : Scaled(Forecast(hour)));
     else cells.push_back("");
   }
   return Join(cells);

@@ -24,6 +24,7 @@ struct OperatorCsv {
   std::map<int, std::string> percentText;  // hour -> the 使用率 cell as written
   std::map<int, std::string> actualText;   // hour -> the 実績 cell as written
   std::map<int, std::string> supplyText;   // hour -> the 供給力 cell as written
+  std::map<int, std::string> forecastText; // hour -> the 予測値 cell as written
   int peakSupply = 5100;
   int forecastPeak = 4600;
   // Every figure in percent of Tokyo's, for an area of another size; the

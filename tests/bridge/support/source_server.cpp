@@ -7,6 +7,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <algorithm>
 #include <stdexcept>
 
 namespace gwtest {
@@ -53,6 +54,11 @@ void SourceServer::Serve(std::string body, int status) {
   etag_ = "\"v" + std::to_string(++generation) + "\"";
   // A distinct date for each version, as a file's modification time.
   lastModified_ = "Mon, 07 Dec 2026 05:" + std::to_string(10 + generation % 50) + ":00 GMT";
+}
+
+void SourceServer::ServeAt(const std::string& suffix, std::string body, int status) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  byPath_[suffix] = {std::move(body), status};
 }
 
 std::string SourceServer::Url() const {
@@ -108,11 +114,20 @@ void SourceServer::Loop() {
       // the condition and If-Modified-Since is then ignored.
       const bool same = sendEtag_ ? !etag_.empty() && ifNoneMatch_ == etag_
                                   : sendLastModified_ && ifModifiedSince_ == lastModified_;
-      notModified_ += same ? 1 : 0;
-      response.result(same ? 304 : status_);
-      if (sendEtag_) response.set(http::field::etag, etag_);
-      if (sendLastModified_) response.set(http::field::last_modified, lastModified_);
-      if (!same) response.body() = body_;
+      const auto own = std::find_if(byPath_.begin(), byPath_.end(), [this](const auto& entry) {
+        return target_.size() >= entry.first.size() &&
+               target_.compare(target_.size() - entry.first.size(), entry.first.size(), entry.first) == 0;
+      });
+      if (own != byPath_.end()) {
+        response.result(own->second.second);
+        response.body() = own->second.first;
+      } else {
+        notModified_ += same ? 1 : 0;
+        response.result(same ? 304 : status_);
+        if (sendEtag_) response.set(http::field::etag, etag_);
+        if (sendLastModified_) response.set(http::field::last_modified, lastModified_);
+        if (!same) response.body() = body_;
+      }
     }
     response.keep_alive(false);
     response.prepare_payload();

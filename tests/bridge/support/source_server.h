@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +22,9 @@ class SourceServer {
 
   // Serves these bytes from now on, with `status` and a new ETag.
   void Serve(std::string body, int status = 200);
+  // Answers requests whose path ends with `suffix` (one day's file of a
+  // dated source, say) with these instead, whole and without validators.
+  void ServeAt(const std::string& suffix, std::string body, int status = 200);
   // Holds every answer back this long, so that requests could pile up.
   void SetDelayMs(int ms) { delayMs_ = ms; }
   // Sends only a Last-Modified and no ETag from now on.
@@ -53,6 +57,7 @@ class SourceServer {
   mutable std::mutex mutex_;
   std::string body_, etag_, lastModified_, userAgent_, target_, ifNoneMatch_, ifModifiedSince_;
   int status_ = 404;
+  std::map<std::string, std::pair<std::string, int>> byPath_;  // path suffix -> body, status
   std::thread thread_;
 };
 

@@ -9,7 +9,7 @@ int64_t DefaultNow() { return gw::bridge::JapanTimeToUnix(2026, 12, 7, 14, 55); 
 
 // The clock is set before the poller names its first file from it.
 TestBridge::TestBridge(TestBridgeOptions o)
-    : clock(DefaultNow()),
+    : clock(o.start != 0 ? o.start : DefaultNow()),
       areas({gw::bridge::FindArea(o.area)}),
       cache(areas.cache(0)),
       drawer(gw::bridge::MakeChartDrawer(gw::bridge::Options().font)),

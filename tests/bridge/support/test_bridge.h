@@ -36,6 +36,7 @@ int64_t DefaultNow();
 struct TestBridgeOptions {
   std::string area = "tokyo";
   std::string source = "http://127.0.0.1:9/unused.csv";
+  int64_t start = 0;            // the clock at the bridge's start; 0: DefaultNow()
   std::string user, password;  // a login when both are set
   int64_t maxAgeSeconds = 3 * 3600;
   int64_t alarmAfterSeconds = 3600;
