@@ -4,6 +4,7 @@
 #include "bridge/cache/source_documents.h"
 #include "bridge/charts/chart_layout.h"
 #include "bridge/reading/japan_time.h"
+#include "bridge/serving/outlook_lines.h"
 
 namespace gw::bridge {
 namespace {
@@ -184,7 +185,7 @@ std::string AreaCard(const PageArea& a, const PageContext& c) {
     html += "<p class=\"note\">表示している値は前回までに取得したもので、まだ <code>--max-age</code>（" +
             Duration(c.maxAgeSeconds) + "）以内なのでプラグインにも渡しています。</p>\n";
   }
-  if (served) html += Figures(*a.snapshot) + Graphs(*a.area);
+  if (served) html += Figures(*a.snapshot) + OutlookLines(a.snapshot->day.outlook, c.now) + Graphs(*a.area);
   if (!served) html += "<p class=\"nofigure\">いまプラグインに渡せる値はありません。</p>\n";
   return html + Detail(view) + "</section>\n";
 }

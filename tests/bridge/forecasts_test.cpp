@@ -35,6 +35,7 @@ TEST(Forecasts, TodaysAndTomorrowsAsEachOperatorPlacesThem) {
       {"today's names after the table", Tomorrow::kUnnamed, {3, 4900, 4520, 92}},
       {"not yet published: ,,,,,", Tomorrow::kUnfilled, kNone},
       {"a 0 dated the day before", Tomorrow::kLeftOver, kNone},
+      {"a 0 dated today", Tomorrow::kZeroed, kNone},
       {"the day before's figures for today", Tomorrow::kYesterdays, kNone},
       {"no blocks for tomorrow", Tomorrow::kAbsent, kNone},
   };

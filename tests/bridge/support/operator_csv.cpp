@@ -138,6 +138,7 @@ std::string OperatorCsv::Text() const {
     HeadLayout l{headPrefix, date, headReserve, tomorrow == Tomorrow::kUnfilled, scalePercent, ""};
     const std::string dayBefore = std::to_string(month) + "/" + std::to_string(day - 1);
     if (tomorrow == Tomorrow::kLeftOver) l.leftOverDate = dayBefore;
+    if (tomorrow == Tomorrow::kZeroed) l.leftOverDate = date;
     if (tomorrow == Tomorrow::kYesterdays) l.date = dayBefore;
     for (auto& line : HeadBlocks(l, tomorrow == Tomorrow::kUnnamed ? "" : "翌日の", 5433 * scalePercent / 100,
                                  4822 * scalePercent / 100, 17, tomorrowTight)) {

@@ -51,9 +51,10 @@ struct OperatorCsv {
   Tightest tomorrowTight{4900, 4520, 3, ""};  // 92.2 %, written 92, at night
   // How tomorrow's blocks are written: named 翌日の…, with the same names as
   // today's, not yet published (`,,,,,`), left over from the day before
-  // (Kansai's `0,0:00～1:00,12/24,16:29,` on 12/25), still the day before's
-  // figures for today (dated the day before), or not at all.
-  enum class Tomorrow { kNamed, kUnnamed, kUnfilled, kLeftOver, kYesterdays, kAbsent };
+  // (Kansai's `0,0:00～1:00,12/24,16:29,` on 12/25), the same 0 dated
+  // today, still the day before's figures for today (dated the day before),
+  // or not at all.
+  enum class Tomorrow { kNamed, kUnnamed, kUnfilled, kLeftOver, kZeroed, kYesterdays, kAbsent };
   Tomorrow tomorrow = Tomorrow::kNamed;
 
   static int Actual(int hour);
