@@ -3,7 +3,7 @@
 # calm file and Kansai from a tight one (its reading at 96 % of the supply,
 # tomorrow forecast at 98 %), on a fixed afternoon (libfaketime). Its
 # /metrics passes promtool's check and names every metric that contrib/'s
-# rules and dashboard use. A real Prometheus on loopback, with a temporary
+# rules and dashboard use; the rules pass promtool's check and their tests. A real Prometheus on loopback, with a temporary
 # configuration, data folder and contrib/'s rules evaluated every second,
 # scrapes it: its HTTP API gives each area's usage ratio and forecast as the
 # files state them, and Kansai's usage alert fires while Tokyo's does not.
@@ -59,6 +59,9 @@ named_metrics_exist() {
   return $missing
 }
 check "every metric the rules and the dashboard name is in /metrics" named_metrics_exist
+check "the dashboard is JSON" python3 -m json.tool "$SRC/contrib/grafana/gridwren-dashboard.json" /dev/null
+check "promtool checks the rules" promtool check rules "$SRC/contrib/prometheus/gridwren-rules.yml"
+check "and the rules' own unit tests pass" promtool test rules "$SRC/contrib/prometheus/gridwren-rules.test.yml"
 
 # Prometheus on loopback, with the rules evaluated every second.
 prometheus_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
