@@ -133,11 +133,12 @@ def head_blocks(area, day, peak, tight, blank, named="", left_over=None):
             + block("予備率ピーク時供給力(万kW)", peak_supply - 80, peak_hour, "供給力"))
 
 
-def tightest(rows):
+def tightest(rows, peak):
     """The hour whose forecast uses the most of its supply, as the operator
-    names it in today's 使用率ピーク時 blocks: (supply, demand, hour)."""
-    hour = max(range(24), key=lambda h: (rows[h][1] / rows[h][2], -h))
-    return rows[hour][2], rows[hour][1], hour
+    names it in today's 使用率ピーク時 blocks: (supply, demand, hour). The
+    head's peak (supply, forecast, hour) counts as one of the hours."""
+    hours = [(rows[h][2], rows[h][1], h) for h in range(24)] + [peak]
+    return max(hours, key=lambda t: (t[1] / t[0], -t[2]))
 
 
 def tomorrow_figures(args):
@@ -233,7 +234,8 @@ def build(args):
     date = date_of(day)
     rows = hourly_figures(args.forecast_peak, args.peak_supply, args.area != "tokyo")
     lines = [f"{date_of(args.stamp_date or day)} {stamp} UPDATE"]
-    today_peak, today_tight = (args.peak_supply, args.forecast_peak, 18), tightest(rows)
+    today_peak = (args.peak_supply, args.forecast_peak, 18)
+    today_tight = tightest(rows, today_peak)
     lines += head_blocks(area, day, today_peak, today_tight, args.blank_head)
     lines += area["extra"]
     columns = table_columns(area, args.table == "2013")

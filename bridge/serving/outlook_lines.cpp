@@ -24,7 +24,7 @@ std::string BandBadge(UsageBand band) {
 std::string OutlookLine(const char* label, const char* day, const DayForecast& f) {
   const UsageBand band = BandForPercent(f.tightPercent);
   const std::string hour = f.tightHour >= 0 ? std::to_string(f.tightHour) + "時台に" : "";
-  return std::string("<p class=\"outlook\" data-day=\"") + day + "\" data-band=\"" +
+  return std::string("<p class=\"outlook\" style=\"margin:.25rem 0\" data-day=\"") + day + "\" data-band=\"" +
          kBandKeys[static_cast<int>(band)] + "\"><b>" + label + "</b>　" + hour + "使用率 " +
          std::to_string(f.tightPercent) + "% の予想 " + BandBadge(band) + "</p>\n";
 }
