@@ -136,8 +136,10 @@ def head_blocks(area, day, peak, tight, blank, named="", left_over=None):
 def tightest(rows, peak):
     """The hour whose forecast uses the most of its supply, as the operator
     names it in today's 使用率ピーク時 blocks: (supply, demand, hour). The
-    head's peak (supply, forecast, hour) counts as one of the hours."""
-    hours = [(rows[h][2], rows[h][1], h) for h in range(24)] + [peak]
+    head's peak (supply, forecast, hour) counts as one of the hours, unless
+    it lies beyond the 120 % no grid runs at (a --forecast-peak far above
+    --peak-supply, as the graphs' tests ask for, leaves the table's own)."""
+    hours = [(rows[h][2], rows[h][1], h) for h in range(24)] + ([peak] if peak[1] * 100 <= peak[0] * 120 else [])
     return max(hours, key=lambda t: (t[1] / t[0], -t[2]))
 
 
