@@ -289,7 +289,7 @@ def tight_figures(text):
 
 def parse_args(now):
     parser = OneLineParser(description=__doc__.split("\n\n")[0],
-                           epilog=__doc__.split("\n\n")[1] + "\n\n" + __doc__.split("\n\n")[2],
+                           epilog="\n\n".join(__doc__.split("\n\n")[1:4]),
                            formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--output", required=True, help="the file to write")
     parser.add_argument("--area", choices=list(AREAS), default="tokyo", metavar="NAME",
