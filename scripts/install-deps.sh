@@ -10,7 +10,7 @@ set -euo pipefail
 what=${1:-all}
 native=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsqlite3-dev
         libgtest-dev libgmock-dev libbenchmark-dev python3 curl time
-        libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core cmark faketime)
+        libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core cmark faketime prometheus)
 windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
          fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2 nsis xdotool x11-utils libz-mingw-w64-dev)
 # The bridge's benchmark runs nginx itself, in the foreground; the package's
@@ -18,6 +18,8 @@ windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemag
 # The idle benchmark counts the bridge's system calls with strace.
 bench=(wrk nginx-light strace)
 docs=(chromium imagemagick)
+# The monitoring test runs Prometheus itself (and promtool), on loopback,
+# under a configuration of its own; see the service rules at the install.
 # The status page's test drives headless Chromium through its WebDriver.
 browser=(chromium chromium-driver)
 
@@ -47,7 +49,7 @@ if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-# Packages with a service (nginx) must not start it: exit 101 of a
+# Packages with a service (nginx, prometheus) must not start it: exit 101 of a
 # policy-rc.d tells Debian's maintainer scripts not to, for this install only.
 policy=/usr/sbin/policy-rc.d
 if [ ! -e "$policy" ]; then
@@ -55,4 +57,14 @@ if [ ! -e "$policy" ]; then
   $sudo chmod 755 "$policy"
   trap '$sudo rm -f "$policy"' EXIT
 fi
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+# Prometheus's package would also run an exporter it recommends, and enable
+# its own service for the next boot: neither is wanted on a build machine.
+plain=() services=()
+for p in "${missing[@]}"; do
+  case "$p" in prometheus) services+=("$p") ;; *) plain+=("$p") ;; esac
+done
+[ ${#plain[@]} -eq 0 ] || $sudo apt-get install -y -qq "${plain[@]}" >/dev/null
+if [ ${#services[@]} -ne 0 ]; then
+  $sudo apt-get install -y -qq --no-install-recommends "${services[@]}" >/dev/null
+  if command -v systemctl >/dev/null; then $sudo systemctl disable "${services[@]}" >/dev/null 2>&1 || true; fi
+fi
