@@ -31,7 +31,7 @@ base=$cache/$release-minbase
 skip() { echo "fresh root: skipped: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || skip "needs root (debootstrap, chroot and mounts)"
 command -v debootstrap >/dev/null || skip "debootstrap is not installed (Debian package debootstrap; scripts/install-deps.sh all)"
-top=$(git -C "$here" rev-parse --show-toplevel 2>/dev/null) || skip "$here is not in a git checkout, and the layer clones one"
+src=$(cd "$here/../.." && pwd)
 unshare --mount --pid --fork true 2>/dev/null || skip "this machine does not allow a private mount namespace (unshare --mount --pid)"
 
 minutes() { printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); }
@@ -80,12 +80,22 @@ root=$(mktemp -d /var/tmp/gridwren-fresh.XXXXXX)
 cp -a "$base/." "$root/" 2>"$log" || fail "copying the base root $base to $root"
 flock -u 9
 
-# The clone holds what is committed: HEAD of this checkout, not its working files.
-head=$(git -C "$top" rev-parse HEAD)
-git -C "$top" diff --quiet HEAD -- 2>/dev/null || echo "fresh root: testing commit ${head:0:10}; uncommitted changes are not in it"
-git clone -q "$top" "$root/root/gridwren" >"$log" 2>&1 || fail "git clone $top"
-if [ "$(git -C "$root/root/gridwren" rev-parse HEAD)" != "$head" ]; then
-  git -C "$root/root/gridwren" checkout -q --detach "$head" >"$log" 2>&1 || fail "checking out ${head:0:10} in the clone"
+# The clone holds what is committed: HEAD of this checkout, not its working
+# files. A source tree without git (an unpacked archive) is copied instead.
+clone=$root/root/gridwren
+if head=$(git -C "$src" rev-parse --verify -q HEAD 2>/dev/null); then
+  git -C "$src" diff --quiet HEAD -- 2>/dev/null || echo "fresh root: testing commit ${head:0:10}; uncommitted changes are not in it"
+  git clone -q "$src" "$clone" >"$log" 2>&1 || fail "git clone $src"
+  if [ "$(git -C "$clone" rev-parse HEAD)" != "$head" ]; then
+    git -C "$clone" checkout -q --detach "$head" >"$log" 2>&1 || fail "checking out ${head:0:10} in the clone"
+  fi
+  what="commit ${head:0:10}"
+else
+  echo "fresh root: $src is not a git checkout; copying its files instead of cloning"
+  mkdir -p "$clone"
+  tar -C "$src" --exclude='./build*' --exclude=./.git -cf - . 2>"$log" | tar -C "$clone" -xf - 2>>"$log" \
+    || fail "copying $src into the fresh root"
+  what="the files of $src"
 fi
 # Name resolution as on this machine; apt reaches the archive directly.
 cp /etc/resolv.conf "$root/etc/resolv.conf"
@@ -93,7 +103,7 @@ cp /etc/resolv.conf "$root/etc/resolv.conf"
 # In a mount and process namespace of its own: every mount and every process
 # left by the run ends with it, whatever way it ends.
 t=$SECONDS
-echo "fresh root: running scripts/demo.sh in a fresh $release root (commit ${head:0:10})"
+echo "fresh root: running scripts/demo.sh in a fresh $release root ($what)"
 timeout --kill-after=30 60m unshare --mount --pid --fork --kill-child -- bash -c '
   set -e
   r=$1
@@ -114,6 +124,6 @@ case $status in
   *) fail "scripts/demo.sh in the fresh root (exit status $status)" ;;
 esac
 for graph in meter_setsuden.gif juyo-j.gif; do
-  [ -s "$root/root/gridwren/build/demo/$graph" ] || fail "scripts/demo.sh ended well but left no build/demo/$graph"
+  [ -s "$clone/build/demo/$graph" ] || fail "scripts/demo.sh ended well but left no build/demo/$graph"
 done
 echo "fresh root: scripts/demo.sh passed in $(minutes $((SECONDS - t))) and left build/demo/meter_setsuden.gif and juyo-j.gif (whole layer $(minutes $((SECONDS - started))))"
