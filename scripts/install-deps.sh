@@ -15,9 +15,12 @@ source "$(dirname "$0")/lib/steps.sh"
 
 what=${1:-all}
 shift || true
+# Every build checks the guide's 「」 texts, setup's standard pages among
+# them, against NSIS's own Japanese: nsis-common holds those files (and no
+# program), so the native build needs it too.
 native=(build-essential cmake ninja-build pkg-config libcurl4-openssl-dev libsqlite3-dev
         libgtest-dev libgmock-dev libbenchmark-dev python3 curl time
-        libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core cmark)
+        libboost-dev libgd-dev fonts-ipafont-gothic fonts-dejavu-core cmark nsis-common)
 windows=(g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick
          fonts-ipafont-gothic locales clang libclang-rt-14-dev iproute2 nsis xdotool x11-utils libz-mingw-w64-dev
          debootstrap)
