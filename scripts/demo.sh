@@ -6,14 +6,19 @@
 # the bridge, starts as the mail client starts it (which checks the usage)
 # and sends a test mail. It shows the reading and the queued mail, and saves
 # the mail's two graphs as files you can open.
+# Installs the native set first (scripts/install-deps.sh native, as root or
+# with sudo) and builds build/native. When a step fails it names the step and
+# shows its output: apt's messages, the compiler's errors, a server's log.
 # Usage: scripts/demo.sh [--live] [--help]
 #   --live  read the real operator's file instead (needs internet access;
 #           tests never use it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+PROG=demo
+source scripts/lib/steps.sh
 live=0
 case "${1:-}" in
-  -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   --live) live=1 ;;
   "") ;;
   *) echo "demo: unknown option '$1' (--live or --help)" >&2; exit 2 ;;
@@ -24,7 +29,10 @@ esac
 [ $live = 1 ] || unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 
 scripts/install-deps.sh native
-scripts/build.sh native >/dev/null
+if [ ! -x build/native/bin/gridwren-bridge ]; then
+  echo "demo: building the plug-in, gridwren-host and gridwren-bridge (scripts/build.sh native; a few minutes)"
+fi
+quietly "building" scripts/build.sh native
 
 bin=build/native/bin
 profile=build/demo-profile
@@ -39,7 +47,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_file() { for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.05; done; echo "demo: $2 did not start" >&2; exit 1; }
+# wait_file FILE WHAT [LOG]: waits for a started server's port file.
+wait_file() {
+  for _ in $(seq 100); do [ -s "$1" ] && return 0; sleep 0.05; done
+  echo "demo: $2 did not start" >&2
+  if [ -n "${3:-}" ]; then echo "--- its log:" >&2; cat "$3" >&2; fi
+  exit 1
+}
 
 source_args=()
 if [ $live = 0 ]; then
@@ -56,7 +70,7 @@ fi
   >"$work/bridge.log" 2>&1 &
 bridge_pid=$!
 pids+=($bridge_pid)
-wait_file "$work/bridge.port" "gridwren-bridge"
+wait_file "$work/bridge.port" "gridwren-bridge" "$work/bridge.log"
 port=$(cat "$work/bridge.port")
 healthy() { [ "$(curl -s --noproxy '*' -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/healthz")" = 200 ]; }
 for _ in $(seq 200); do healthy && break; sleep 0.05; done

@@ -21,8 +21,9 @@ The checks, which fail the build rather than mislead a user:
     /? names;
   - every text in 「」 is one of Gridwren's own texts: the dialog, setup's
     pages (with the Modern UI's Japanese), the plug-in's menu and messages,
-    and the bridge's status page (its states' words, labels and notes, and
-    the outcomes the poller and the reader say on it).
+    and the bridge's status page (its states' words, labels and notes, its
+    outlook's labels and the operators' band names, and the outcomes the
+    poller and the reader say on it).
 Exit status: 0 built (or checked), 1 a check failed, 2 bad usage.
 """
 import argparse
@@ -40,6 +41,7 @@ NSIS_LANGUAGE = "/usr/share/nsis/Contrib/Language files"
 # Gridwren's own texts, where 「」 in the guide may quote from.
 TEXT_SOURCES = ["resources/gridwren.rc", "installer/strings.nsh", "installer/shortcuts.nsh",
                 "monitor/scheduling.cpp", "resources/mail_template.eml", "bridge/serving/status_page.cpp",
+                "bridge/serving/outlook_lines.cpp", "bridge/charts/chart_layout.cpp",
                 "bridge/upstream/poller.cpp", "bridge/reading/operator_file.cpp"]
 # The plug-in's menu texts, in code page 932 as the mail client takes them.
 CP932_SOURCES = ["plugin/plugin_info.h"]
@@ -108,7 +110,11 @@ class Program:
         self.numbers |= set(re.findall(r"\d+", self.bridge_help + usage))
         texts = [with_defines(read(os.path.join(ROOT, p))) for p in TEXT_SOURCES
                  if os.path.exists(os.path.join(ROOT, p))]
-        texts += [read(os.path.join(NSIS_LANGUAGE, n)) for n in NSIS_TEXTS if os.path.exists(os.path.join(NSIS_LANGUAGE, n))]
+        # Setup's standard pages speak NSIS's own Japanese (Debian package
+        # nsis-common, in the native set too, as every build checks the guide).
+        nsis = [os.path.join(NSIS_LANGUAGE, n) for n in NSIS_TEXTS]
+        self.missing = [p for p in nsis if not os.path.exists(p)]
+        texts += [read(p) for p in nsis if p not in self.missing]
         for path in CP932_SOURCES:
             text = read(os.path.join(ROOT, path))
             for name in re.findall(r"constexpr char (\w+)\[\]", text):
@@ -138,9 +144,11 @@ def check(markdown, program):
                     faults.append("%s is not %s" % (name, what))
         if re.fullmatch(r"\d+", code) and code not in program.numbers:
             faults.append("%s is neither a value of the dialog nor one that --help or /? names" % code)
-    for text in re.findall(r"「([^」]+)」", markdown):
-        if text not in program.texts:
-            faults.append("「%s」 is not one of Gridwren's own texts" % text)
+    unknown = [text for text in re.findall(r"「([^」]+)」", markdown) if text not in program.texts]
+    faults += ["「%s」 is not one of Gridwren's own texts" % text for text in unknown]
+    if unknown and program.missing:
+        faults.append("setup's standard texts are not on this machine (%s): install the Debian package "
+                      "nsis-common (scripts/install-deps.sh native)" % ", ".join(program.missing))
     return faults
 
 

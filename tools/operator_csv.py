@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes an operator-style file of the day, as a Japanese grid area's
 transmission operator publishes it: Shift_JIS (CP932), CRLF, a stamp line,
-today's head blocks, the hourly table, the 最大使用率 block and tomorrow's
-blocks with other figures, then the five-minute table.
+today's head blocks (the day's peak and its tightest hour, 使用率ピーク時),
+the hourly table, the 最大使用率 block and tomorrow's blocks with other
+figures, then the five-minute table.
 
 --area picks whose layout (default tokyo, as juyo-d1-j.csv): the ten areas'
 files are of one family but differ in details, and each area writes its own
@@ -10,14 +11,20 @@ variant with demand figures of that area's size:
 
   hokkaido  zero-padded dates, 需要 prefix on head blocks, 供給力予測値, 12月06日
   tohoku    需要 prefix, 予備率 in head blocks, 供給力想定値, empty hours to come
-  tokyo     the default layout, unchanged
-  chubu     zero-padded dates, a 想定気温 block, 供給力予測値, 使用率 forecast
+  tokyo     the default layout, tomorrow's blocks named 翌日の…
+  chubu     zero-padded dates, 需要 prefix, a 想定気温 block, 供給力予測値, 使用率 forecast
   hokuriku  unpublished (blank) head blocks, 予想値, 12月6日, bracketed 5-minute table
-  kansai    a 最大使用率/予想気温 block before the table, 予想値, 使用率 forecast
+  kansai    a 最大使用率/予想気温 block after the head, 予想値 (in 使用率ピーク時予想値 too),
+            使用率 forecast, tomorrow's blocks named 翌日の… and its 予想気温
   chugoku   zero-padded dates, 需要 prefix, 供給力想定値, 使用率 forecast
   shikoku   需要 prefix, 予備率 in head blocks, 12月06日, empty hours to come
   kyushu    zero-padded dates, seven columns with 予備率(%)
   okinawa   about 100 万kW, 使用率 forecast, empty hours to come
+
+Tomorrow's blocks follow the hourly table, named 翌日の… where the area
+names them so (hokkaido, tokyo, kansai) and with today's names elsewhere;
+--tomorrow writes them not yet published, as Tokyo does (`,,,,,`), or left
+over from the day before, as Kansai does (a 0 dated the day before).
 
 --pad-cells, --quote-all and --utf8-bom write the file as a spreadsheet
 program saves it again (each can be combined with the others): every line
@@ -29,7 +36,8 @@ The figures follow a fixed daily curve scaled to the area, so a file is the
 same for the same options. The hours before --hours carry actuals; later
 hours carry 0 or an empty cell (some areas' 使用率 already holds a forecast
 for them). The reading a reader should take from the file is printed on
-standard output as one line of JSON (null when the file has none).
+standard output as one line of JSON (null when the file has none);
+--forecast-json writes the forecasts it states, as the bridge gives them.
 
 Python 3 standard library only; see --help.
 """
@@ -46,20 +54,23 @@ SHAPE = [70, 67, 65, 64, 64, 66, 72, 80, 87, 90, 91, 92, 91, 92, 93, 92, 91, 92,
 # What each area's file does differently from Tokyo's. Figures in 万kW.
 TOKYO = dict(forecast_peak=4600, peak_supply=5100, padded=False, head_date="{m}/{d}", prefix="",
              head_reserve=False, blank_head=False, extra=[], forecast="予測値(万kW)", supply="供給力(万kW)",
-             reserve_column=False, percent_forecast=False, future="zero", five_minute="tokyo")
+             reserve_column=False, percent_forecast=False, future="zero", five_minute="tokyo",
+             tomorrow_named="", tight_demand="使用率ピーク時予想最大電力(万kW)", tomorrow_extra=[])
 AREAS = {
     "hokkaido": dict(forecast_peak=480, peak_supply=560, padded=True, head_date="{m:02d}月{d:02d}日",
-                     prefix="需要", supply="供給力予測値(万kW)", five_minute="plain"),
+                     prefix="需要", supply="供給力予測値(万kW)", five_minute="plain", tomorrow_named="翌日の"),
     "tohoku": dict(forecast_peak=1350, peak_supply=1520, prefix="需要", head_reserve=True,
                    supply="供給力想定値(万kW)", future="empty"),
-    "tokyo": dict(),
-    "chubu": dict(forecast_peak=2300, peak_supply=2620, padded=True, supply="供給力予測値(万kW)",
+    "tokyo": dict(tomorrow_named="翌日の"),
+    "chubu": dict(forecast_peak=2300, peak_supply=2620, padded=True, prefix="需要", supply="供給力予測値(万kW)",
                   extra=["想定気温(℃),時間帯", "8.5,14:00～15:00", ""], percent_forecast=True),
     "hokuriku": dict(forecast_peak=470, peak_supply=540, head_date="{m}月{d}日", blank_head=True,
                      forecast="予想値(万kW)", five_minute="bracket"),
     "kansai": dict(forecast_peak=2500, peak_supply=2810, head_date="{m}月{d}日", head_reserve=True,
                    extra=["最大使用率(%),予想気温(最低),予想気温(最高),時間帯", "89,3.1,11.4,18:00～19:00", ""],
-                   forecast="予想値(万kW)", percent_forecast=True, five_minute="solar_wind"),
+                   forecast="予想値(万kW)", percent_forecast=True, five_minute="solar_wind",
+                   tomorrow_named="翌日の", tight_demand="使用率ピーク時予想値(万kW)",
+                   tomorrow_extra=["翌日の予想気温(最低),翌日の予想気温(最高)", "2.4,10.8", ""]),
     "chugoku": dict(forecast_peak=1000, peak_supply=1150, padded=True, prefix="需要",
                     supply="供給力想定値(万kW)", percent_forecast=True),
     "shikoku": dict(forecast_peak=450, peak_supply=520, prefix="需要", head_reserve=True,
@@ -93,23 +104,61 @@ def hourly_figures(forecast_peak, peak_supply, scaled):
     return rows
 
 
-def head_blocks(area, day, peak_supply, forecast_peak, peak_hour, blank):
+def head_blocks(area, day, peak, tight, blank, named="", left_over=None):
+    """The day's peak (supply, forecast) and its tightest hour (supply with
+    its 使用率, forecast demand), each a header and a value line; `peak` and
+    `tight` are (supply, demand, hour). `named` goes before every name;
+    `left_over` is the date the day before wrote (0, 0:00～1:00)."""
     stamp = area["head_date"].format(m=day.month, d=day.day)
-    span = f"{peak_hour}:00～{peak_hour + 1}:00"
+    peak_supply, forecast_peak, peak_hour = peak
     reserve_name, reserve = (",予備率(%)", f",{round((peak_supply - forecast_peak) * 100 / peak_supply)}") \
         if area["head_reserve"] else ("", "")
     peak_name = f"{area['prefix']}ピーク時供給力(万kW)"
     forecast_name = f"{area['prefix']}ピーク時予想最大電力(万kW)" if area["prefix"] else "予想最大電力(万kW)"
+    tight_supply, tight_demand, tight_hour = tight
 
-    def block(name, value, kind):
-        header = f"{name},時間帯{reserve_name},{kind}情報更新日,{kind}情報更新時刻"
+    def block(name, value, hour, kind, extra_name="", extra=""):
+        header = f"{named}{name},時間帯{reserve_name},{kind}情報更新日,{kind}情報更新時刻{extra_name}"
         if blank:
             return [header, "," * header.count(","), ""]
-        return [header, f"{value},{span}{reserve},{stamp},8:30", ""]
+        if left_over:
+            return [header, f"0,0:00～1:00{',' if reserve else ''},{left_over},16:29{',' if extra_name else ''}", ""]
+        return [header, f"{value},{hour}:00～{hour + 1}:00{reserve},{stamp},8:30{extra}", ""]
 
-    return (block(peak_name, peak_supply, "供給力") + block(forecast_name, forecast_peak, "予想最大電力")
-            + block("使用率ピーク時供給力(万kW)", peak_supply - 40, "供給力")
-            + block("予備率ピーク時供給力(万kW)", peak_supply - 80, "供給力"))
+    percent = round(tight_demand * 100 / tight_supply)
+    return (block(peak_name, peak_supply, peak_hour, "供給力") + block(forecast_name, forecast_peak, peak_hour, "予想最大電力")
+            + block("使用率ピーク時供給力(万kW)", tight_supply, tight_hour, "使用率ピーク時供給力",
+                    ",使用率ピーク時使用率(%)", f",{percent}")
+            + block(area["tight_demand"], tight_demand, tight_hour, "使用率ピーク時予想最大電力")
+            + block("予備率ピーク時供給力(万kW)", peak_supply - 80, peak_hour, "供給力"))
+
+
+def tightest(rows, peak):
+    """The hour whose forecast uses the most of its supply, as the operator
+    names it in today's 使用率ピーク時 blocks: (supply, demand, hour). The
+    head's peak (supply, forecast, hour) counts as one of the hours, unless
+    it lies beyond the 120 % no grid runs at (a --forecast-peak far above
+    --peak-supply, as the graphs' tests ask for, leaves the table's own)."""
+    hours = [(rows[h][2], rows[h][1], h) for h in range(24)] + ([peak] if peak[1] * 100 <= peak[0] * 120 else [])
+    return max(hours, key=lambda t: (t[1] / t[0], -t[2]))
+
+
+def tomorrow_figures(args):
+    """Tomorrow's peak and tightest hour: (supply, demand, hour) each."""
+    peak = (args.peak_supply * 106 // 100, args.forecast_peak * 105 // 100, 17)
+    if args.tomorrow_tight:
+        return peak, args.tomorrow_tight
+    supply = args.peak_supply * 70 // 100
+    return peak, (supply, supply * 922 // 1000, 3)  # 92 % at night, when solar is gone
+
+
+def forecast_json(day, peak, tight):
+    """One day's forecast as the bridge gives it in forecast.json."""
+    supply, demand, hour = tight
+    return {"date": day.isoformat(), "hour": hour,
+            "hour_start": f"{day.isoformat()}T{hour:02d}:00:00+09:00", "supply": supply, "forecast_demand": demand,
+            "usage_percent": round(demand * 100 / supply), "peak_supply": peak[0], "peak_supply_hour": peak[2],
+            "forecast_peak": peak[1], "forecast_peak_hour": peak[2]}
 
 
 def table_columns(area, old_table):
@@ -187,21 +236,34 @@ def build(args):
     date = date_of(day)
     rows = hourly_figures(args.forecast_peak, args.peak_supply, args.area != "tokyo")
     lines = [f"{date_of(args.stamp_date or day)} {stamp} UPDATE"]
-    lines += head_blocks(area, day, args.peak_supply, args.forecast_peak, 18, args.blank_head)
+    today_peak = (args.peak_supply, args.forecast_peak, 18)
+    today_tight = tightest(rows, today_peak)
+    lines += head_blocks(area, day, today_peak, today_tight, args.blank_head)
     lines += area["extra"]
     columns = table_columns(area, args.table == "2013")
     lines.append(",".join(columns))
     for hour, figures in enumerate(rows):
         lines.append(hour_row(area, columns, date, clock(hour, 0), figures, hour < args.hours))
     lines += ["", "最大使用率(%),時間帯", "93,14:00～15:00", ""]
-    # Tomorrow's blocks, with other figures: a reader must never take these.
+    # Tomorrow's blocks, with other figures: a reader must never take these
+    # for today's.
     tomorrow = day + datetime.timedelta(days=1)
-    lines += head_blocks(area, tomorrow, args.peak_supply + 333, args.forecast_peak + 222, 17, False)
+    tomorrow_peak, tomorrow_tight = tomorrow_figures(args)
+    if args.tomorrow != "absent":
+        left_over = area["head_date"].format(m=day.month, d=day.day - 1) if args.tomorrow == "left-over" else None
+        lines += head_blocks(area, day, tomorrow_peak, tomorrow_tight, args.tomorrow == "unfilled",
+                             area["tomorrow_named"], left_over)
+        lines += area["tomorrow_extra"]
     lines += five_minute_table(area, date, rows, args.hours, clock)
     lines = resaved(lines, args)
     ending = "\n" if args.lf else "\r\n"
     text = ending.join(lines) + ending
-    return (b"\xef\xbb\xbf" + text.encode("utf-8")) if args.utf8_bom else text.encode("cp932"), rows
+    stated = {}
+    if not args.blank_head:
+        stated["today"] = forecast_json(day, today_peak, today_tight)
+    if args.tomorrow == "published":
+        stated["tomorrow"] = forecast_json(tomorrow, tomorrow_peak, tomorrow_tight)
+    return (b"\xef\xbb\xbf" + text.encode("utf-8")) if args.utf8_bom else text.encode("cp932"), rows, stated
 
 
 def reading(args, rows):
@@ -215,9 +277,19 @@ def reading(args, rows):
             "day": args.date.day, "hour": hour, "usage_percent": actual * 100 // supply}
 
 
+def tight_figures(text):
+    try:
+        supply, demand, hour = (int(part) for part in text.split(","))
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"'{text}' is not SUPPLY,DEMAND,HOUR (three whole numbers)")
+    if supply <= 0 or demand <= 0 or not 0 <= hour <= 23:
+        raise argparse.ArgumentTypeError(f"'{text}': supply and demand must be positive, the hour 0 to 23")
+    return supply, demand, hour
+
+
 def parse_args(now):
     parser = OneLineParser(description=__doc__.split("\n\n")[0],
-                           epilog=__doc__.split("\n\n")[1] + "\n\n" + __doc__.split("\n\n")[2],
+                           epilog="\n\n".join(__doc__.split("\n\n")[1:4]),
                            formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--output", required=True, help="the file to write")
     parser.add_argument("--area", choices=list(AREAS), default="tokyo", metavar="NAME",
@@ -237,6 +309,14 @@ def parse_args(now):
                         help="how hours still to come read: 0 or an empty cell (default: the area's)")
     parser.add_argument("--blank-head", action="store_true",
                         help="today's head blocks not yet published (written as empty cells)")
+    parser.add_argument("--tomorrow", choices=("published", "unfilled", "left-over", "absent"), default="published",
+                        help="tomorrow's blocks: published (default), not yet (empty cells), left over from the "
+                             "day before (0, dated so) or absent")
+    parser.add_argument("--tomorrow-tight", type=tight_figures, metavar="SUPPLY,DEMAND,HOUR",
+                        help="tomorrow's tightest hour: its supply and forecast demand in 万kW and its hour "
+                             "(default: 92 %% at 3:00, when solar is gone)")
+    parser.add_argument("--forecast-json", metavar="FILE",
+                        help="also write the forecasts the file states, as the bridge's forecast.json gives them")
     parser.add_argument("--table", choices=("area", "2013"), default="area",
                         help="the hourly table: the area's (default) or Tokyo's four columns of 2013")
     parser.add_argument("--lf", action="store_true", help="LF line ends instead of CRLF")
@@ -268,9 +348,13 @@ def parse_args(now):
 
 def main():
     args = parse_args(datetime.datetime.now(JST))
-    data, rows = build(args)
+    data, rows, stated = build(args)
     with open(args.output, "wb") as out:
         out.write(data)
+    if args.forecast_json:
+        with open(args.forecast_json, "w", encoding="utf-8") as out:
+            json.dump(stated, out, ensure_ascii=False)
+            out.write("\n")
     print(json.dumps(reading(args, rows)))
 
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "bridge/cache/forecast_documents.h"
 #include "bridge/cache/source_documents.h"
 #include "bridge/reading/japan_time.h"
 
@@ -98,6 +99,8 @@ std::string AreaEntryJson(const Area& area, const SourceView& view) {
     // The reading's object is /latest.json's body without its line end.
     const std::string& latest = view.snapshot->latest.body;
     entry += ", \"status\": 200, \"reading\": " + latest.substr(0, latest.size() - 1);
+    const std::string outlook = OutlookJsonMembers(view.snapshot->day.outlook, view.now);
+    if (!outlook.empty()) entry += ", \"forecast\": {" + outlook + "}";
   } else {
     entry += ", \"status\": 503, \"error\": " + JsonString(UnservedReason(view));
   }

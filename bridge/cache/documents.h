@@ -42,8 +42,9 @@ struct Rendering {
 std::shared_ptr<const Snapshot> RenderSnapshot(Rendering rendering);
 
 // One area's entry in /areas.json: its name, 表示名 and HTTP status, then
-// its reading with the fields of /latest.json, or the error /latest.json
-// would give, and its source's status (source_documents.h).
+// its reading with the fields of /latest.json and the operator's forecasts
+// of its day (forecast_documents.h), or the error /latest.json would give,
+// and its source's status (source_documents.h).
 std::string AreaEntryJson(const Area& area, const SourceView& view);
 
 // A JSON string, quoted and escaped.

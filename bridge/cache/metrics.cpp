@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bridge/cache/cache.h"
+#include "bridge/cache/grid_metrics.h"
 #include "bridge/log/event_log.h"
 
 namespace gw::bridge {
@@ -19,6 +20,7 @@ const char* RoutePath(Route route) {
     case Route::kAreaLatest: return "/areas/{area}/latest.json";
     case Route::kAreaMeter: return "/areas/{area}/meter.gif";
     case Route::kAreaChart: return "/areas/{area}/day.gif";
+    case Route::kAreaForecast: return "/areas/{area}/forecast.json";
     case Route::kPage: return "/";
     case Route::kAreaPage: return "/areas/{area}/";
     case Route::kOther: break;
@@ -135,6 +137,7 @@ std::string Metrics::Render(const std::vector<AreaReading>& areas, int64_t now) 
            std::to_string(upstream_[AreaIndex(*a.area)].lastGoodRead.load()) + "\n";
   }
   out += RenderSourceStates(areas);
+  out += RenderGridFigures(areas, now);
   out += RenderConnections();
   out += "# HELP gridwren_bridge_reading_age_seconds Age of the area's held reading, from the start of its hour.\n"
          "# TYPE gridwren_bridge_reading_age_seconds gauge\n";

@@ -21,9 +21,9 @@ struct Snapshot;
 // per-area routes are labelled with {area} in place of the name.
 enum class Route {
   kLatest, kMeter, kChart, kHealth, kMetrics, kAreas, kAreaLatest, kAreaMeter, kAreaChart, kPage, kAreaPage, kGuide,
-  kOther
+  kAreaForecast, kOther
 };
-constexpr size_t kRouteCount = 13;
+constexpr size_t kRouteCount = 14;
 const char* RoutePath(Route route);
 
 // How a fetch of an area's file ended. Just after midnight a dated file not
@@ -39,6 +39,7 @@ struct AreaReading {
   SourceState state = SourceState::kStarting;
   bool degraded = false;
   int64_t since = -1;  // when `state` began; -1: no fetch has ended
+  bool fresh = false;  // `snapshot` is still served: younger than --max-age
 };
 
 // What happened to a connection apart from its requests.

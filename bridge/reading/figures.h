@@ -18,8 +18,35 @@ struct HourFigures {
   int32_t percent = -1;  // the file's own 使用率(%) for the hour; -1 where none
 };
 
+// The operator's forecast of one day, from its head blocks: the hour of the
+// highest demand (ピーク時供給力, 予想最大電力) and the tightest hour, whose
+// usage of the supply is the highest (the 使用率ピーク時 blocks). A figure
+// the file does not give is 0, an hour -1, a percentage -1: never shown as
+// a 0 %.
+struct DayForecast {
+  int32_t year = 0, month = 0, day = 0;  // the day forecast
+  int32_t peakSupply = 0;                // ピーク時供給力
+  int32_t peakSupplyHour = -1;           // the start of its 時間帯
+  int32_t forecastPeak = 0;              // 予想最大電力
+  int32_t forecastPeakHour = -1;
+  int32_t tightHour = -1;     // the start of the tightest hour's 時間帯
+  int32_t tightSupply = 0;    // 使用率ピーク時供給力
+  int32_t tightDemand = 0;    // 使用率ピーク時予想最大電力
+  int32_t tightPercent = -1;  // its 使用率: the file's own, else demand / supply, truncated
+
+  bool Given() const {
+    return peakSupply > 0 || forecastPeak > 0 || tightSupply > 0 || tightDemand > 0 || tightPercent >= 0;
+  }
+};
+
+// Today's and tomorrow's forecasts as the file of `today` gives them.
+struct Outlook {
+  DayForecast today, tomorrow;
+};
+
 // Today's figures: the head blocks and the hourly table of the first day in
-// the file (never tomorrow's blocks that follow).
+// the file (never tomorrow's blocks that follow), and the operator's outlook
+// for the day and the next.
 struct DayFigures {
   int32_t year = 0;
   int32_t month = 0;
@@ -30,6 +57,7 @@ struct DayFigures {
   std::string updated;         // the stamp line as ISO 8601 in Japan time,
                                // e.g. "2026-12-07T14:55:00+09:00"
   std::array<HourFigures, 24> hours{};
+  Outlook outlook;
 };
 
 // The reading that /latest.json serves: the latest hour with an actual.

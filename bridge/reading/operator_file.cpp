@@ -6,6 +6,7 @@
 
 #include "bridge/reading/file_lines.h"
 #include "bridge/reading/figure_limits.h"
+#include "bridge/reading/forecasts.h"
 #include "bridge/reading/japan_time.h"
 #include "bridge/reading/names.h"
 #include "bridge/reading/text_cells.h"
@@ -386,6 +387,7 @@ OperatorFile ReadFile(std::string_view bytes, const Area& area) {
   CheckStampDay(file.stamp, table.date);
   day.updated = UnixToJapanIso(file.stamp);
   ReadHeadBlocks(lines, header, area, &day);
+  day.outlook = ReadOutlook(lines, header, day, area);
   day.hours = table.hours;
   file.reading = LatestReading(table, day, file.stamp, area);
   CheckSupplyAndForecasts(table, area);

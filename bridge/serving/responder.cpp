@@ -1,6 +1,7 @@
 #include "bridge/serving/responder.h"
 
 #include "bridge/cache/documents.h"
+#include "bridge/cache/forecast_documents.h"
 #include "bridge/serving/guide.h"
 #include "bridge/serving/status_page.h"
 
@@ -25,7 +26,8 @@ const Answer kConnectRefused =
     MakeAnswer(403, kTextType, "gridwren-bridge opens no tunnels (CONNECT): not an open proxy\n");
 const Answer kNotFound = MakeAnswer(404, kTextType, "not found: gridwren-bridge serves its status page /, "
                                                     "/latest.json, the two graph images, /healthz, /metrics, "
-                                                    "/areas.json and /areas/NAME/ of each area it serves\n");
+                                                    "/areas.json and /areas/NAME/ (with forecast.json) of each area it "
+                                                    "serves\n");
 const Answer kMethodRefused =
     MakeAnswer(405, kTextType, "only GET and HEAD are served\n", "Allow: GET, HEAD\r\n");
 const Answer kBadRequest = MakeAnswer(400, kTextType, "bad request\n");
@@ -110,6 +112,7 @@ Route AreaRouteOf(std::string_view path, std::string_view* area) {
   if (file == "latest.json") return Route::kAreaLatest;
   if (file == "meter.gif") return Route::kAreaMeter;
   if (file == "day.gif") return Route::kAreaChart;
+  if (file == "forecast.json") return Route::kAreaForecast;
   if (file.empty()) return Route::kAreaPage;
   return Route::kOther;
 }
@@ -169,6 +172,7 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
     case Route::kAreas: return reply->Own(AreasJson(views, now));
     case Route::kPage: return reply->Own(Page(request, views, ServedAreas::kNone, now));
     case Route::kAreaPage: return reply->Own(Page(request, views, area, now));
+    case Route::kAreaForecast: return reply->Own(Forecast(views, area, now));
     default: return Document(reply->route, area, views, now, reply);
   }
 }
@@ -183,6 +187,13 @@ void Responder::Document(Route route, size_t area, AreaViews& views, int64_t now
   const std::shared_ptr<const SourceStatus> status = views.areas().cache(area).Status();
   view.status = status.get();
   reply->Own(UnservedAnswer(view, IsLatest(route)));
+}
+
+// Drawn on each request: which of the held forecasts is today's depends on
+// the time of the request, not of the file.
+Answer Responder::Forecast(AreaViews& views, size_t area, int64_t now) const {
+  const std::shared_ptr<const SourceStatus> status = views.areas().cache(area).Status();
+  return ForecastAnswer(views.areas().area(area), SourceView{views.Get(area).get(), status.get(), now, maxAge_});
 }
 
 // 200 only while every served area offers a fresh reading, or holds one
@@ -238,7 +249,8 @@ std::string Responder::MetricsText(AreaViews& views, int64_t now) const {
   for (size_t i = 0; i < views.areas().size(); ++i) {
     statuses.push_back(views.areas().cache(i).Status());
     const SourceView view{views.Get(i).get(), statuses.back().get(), now, maxAge_};
-    areas.push_back({&views.areas().area(i), view.snapshot, view.Shown(), view.IsDegraded(), view.Since()});
+    areas.push_back(
+        {&views.areas().area(i), view.snapshot, view.Shown(), view.IsDegraded(), view.Since(), view.Fresh()});
   }
   return metrics_.Render(areas, now);
 }

@@ -27,8 +27,8 @@ Target ParseTarget(std::string_view target);
 Route RouteOf(std::string_view path);
 
 // A per-area path, /areas/NAME/latest.json, /areas/NAME/meter.gif,
-// /areas/NAME/day.gif or the area's page /areas/NAME/: its route, and the
-// name in `area`. kOther otherwise.
+// /areas/NAME/day.gif, /areas/NAME/forecast.json or the area's page
+// /areas/NAME/: its route, and the name in `area`. kOther otherwise.
 Route AreaRouteOf(std::string_view path, std::string_view* area);
 
 struct Request {
@@ -71,6 +71,7 @@ class Responder {
   void Document(Route route, size_t area, AreaViews& views, int64_t now, Reply* reply) const;
   Answer Health(AreaViews& views, int64_t now) const;
   Answer AreasJson(AreaViews& views, int64_t now) const;
+  Answer Forecast(AreaViews& views, size_t area, int64_t now) const;
   Answer Page(const Request& request, AreaViews& views, size_t area, int64_t now) const;
   std::string MetricsText(AreaViews& views, int64_t now) const;
 

@@ -4,6 +4,7 @@
 #include "bridge/cache/source_documents.h"
 #include "bridge/charts/chart_layout.h"
 #include "bridge/reading/japan_time.h"
+#include "bridge/serving/outlook_lines.h"
 
 namespace gw::bridge {
 namespace {
@@ -197,7 +198,7 @@ std::string AreaCard(const PageArea& a, const PageContext& c) {
     html += "<p class=\"note\">日付が変わったので、前の日のこの値はプラグインに渡していません（同じ値で二度メールが"
             "送られないように）。新しい日の値が載ると、また渡します。</p>\n";
   }
-  if (served) html += Figures(*a.snapshot) + Graphs(*a.area);
+  if (served) html += Figures(*a.snapshot) + OutlookLines(a.snapshot->day.outlook, c.now) + Graphs(*a.area);
   if (!served) html += "<p class=\"nofigure\">いまプラグインに渡せる値はありません。</p>\n";
   return html + Detail(view) + "</section>\n";
 }

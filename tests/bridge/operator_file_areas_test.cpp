@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "bridge/cache/forecast_documents.h"
+#include "bridge/reading/japan_time.h"
 #include "bridge/reading/names.h"
 #include "bridge/reading/operator_file.h"
 #include "support/operator_csv.h"
@@ -268,6 +270,29 @@ TEST(OperatorFileAreas, EveryAreasGeneratedFileGivesItsStatedReading) {
     auto file = gw::bridge::TryReadOperatorFile(g.bytes, AreaOf(options), &reason);
     ASSERT_TRUE(file.has_value()) << options << ": " << reason;
     EXPECT_EQ(AsJson(file->reading), g.expected) << options;
+  }
+}
+
+// Today's and tomorrow's forecasts in the layouts the operators differ most
+// in (翌日の… or today's names after the table, 需要 before the names,
+// 予想値, a temperature block), published or not yet, as the generator
+// states them in forecast.json's form.
+TEST(OperatorFileAreas, EveryLayoutsForecastsAreTheOnesItStates) {
+  const std::string stated = ::testing::TempDir() + "gridwren_forecast_" + std::to_string(getpid()) + ".json";
+  for (const char* options : {"--area tokyo", "--area chubu", "--area kansai", "--area kyushu", "--area hokkaido",
+                              "--area tokyo --tomorrow unfilled", "--area kansai --tomorrow left-over",
+                              "--area kyushu --tomorrow absent", "--area kyushu --blank-head --tomorrow unfilled"}) {
+    const Generated g = RunGenerator(std::string(options) + " --hours 15 --forecast-json " + stated);
+    std::ifstream in(stated);
+    std::stringstream expected;
+    expected << in.rdbuf();
+    std::remove(stated.c_str());
+    ASSERT_FALSE(g.bytes.empty() || expected.str().empty()) << options;
+    std::string reason;
+    auto file = gw::bridge::TryReadOperatorFile(g.bytes, AreaOf(options), &reason);
+    ASSERT_TRUE(file.has_value()) << options << ": " << reason;
+    const int64_t noon = gw::bridge::JapanTimeToUnix(2026, 12, 7, 12);
+    EXPECT_EQ("{" + gw::bridge::OutlookJsonMembers(file->day.outlook, noon) + "}\n", expected.str()) << options;
   }
 }
 

@@ -8,12 +8,14 @@ scrolling on a phone's width), and the markup's nesting. Chromium is driven
 through chromedriver's WebDriver protocol over plain HTTP.
 
   status_page_browser.py URL --user U --password P [--area NAME=READING.json]...
-                         [--refused NAME=REASON]... [--said NAME=TEXT]...
-                         [--screenshot FILE]
+                         [--forecast NAME=FORECAST.json]... [--refused NAME=REASON]...
+                         [--said NAME=TEXT]... [--screenshot FILE] [--phone-screenshot FILE]
 
-READING.json is the reading operator_csv.py printed for that area's file;
-REASON is a part of the log's words for the refusal, TEXT the whole of the
-Japanese outcome the page must show for that area.
+READING.json is the reading operator_csv.py printed for that area's file,
+FORECAST.json the forecasts it wrote with --forecast-json: the area's
+今日の見通し and 明日の見通し must show them, and only them. REASON is a
+part of the log's words for the refusal, TEXT the whole of the Japanese
+outcome the page must show for that area.
 Prints one line per failed check; exit status 0 when every check passed.
 Python 3 standard library only.
 """
@@ -67,6 +69,9 @@ for (const s of document.querySelectorAll('section.area')) {
     state: s.dataset.state, word: state.textContent, colour: getComputedStyle(state).backgroundColor,
     when: text(s, 'when'), percent: text(s, 'percent'), usage: text(s, 'usage'), capacity: text(s, 'capacity'),
     peak: text(s, 'forecast-peak'), advice: text(s, 'advice'), ...outcome(s),
+    outlook: Object.fromEntries([...s.querySelectorAll('.outlook')].map(p => [p.dataset.day, {
+      text: p.textContent, colour: getComputedStyle(p.querySelector('.band')).backgroundColor,
+      aboveGraphs: !!(p.compareDocumentPosition(s.querySelector('.graphs')) & Node.DOCUMENT_POSITION_FOLLOWING)}])),
     images: [...s.querySelectorAll('img')].map(i => ({src: i.getAttribute('src'), complete: i.complete,
                                                        width: i.naturalWidth})),
   };
@@ -202,6 +207,31 @@ def area_faults(name, got, reading):
     return faults
 
 
+# The operators' bands by their lower bound, with the page's colours.
+BANDS = [(97, "非常に厳しい", "rgb(215, 38, 61)"), (95, "厳しい", "rgb(238, 125, 34)"),
+         (92, "やや厳しい", "rgb(242, 194, 48)"), (0, "安定的", "rgb(59, 170, 92)")]
+LABELS = {"today": "今日の見通し", "tomorrow": "明日の見通し"}
+
+
+def outlook_faults(name, got, forecasts):
+    faults = []
+    if sorted(got["outlook"]) != sorted(forecasts):
+        faults.append(f"{name}: outlook lines for {sorted(got['outlook'])}, the file gives {sorted(forecasts)}")
+    for day, stated in forecasts.items():
+        line = got["outlook"].get(day)
+        if line is None:
+            continue
+        _, word, colour = next(b for b in BANDS if stated["usage_percent"] >= b[0])
+        for part in (LABELS[day], f"{stated['hour']}時台", f"使用率 {stated['usage_percent']}%", word):
+            if part not in line["text"]:
+                faults.append(f"{name} {day}: {line['text']!r} lacks {part!r}")
+        if line["colour"] != colour:
+            faults.append(f"{name} {day}: the band {word} is coloured {line['colour']}, not {colour}")
+        if not line["aboveGraphs"]:
+            faults.append(f"{name} {day}: the line is not above the graphs")
+    return faults
+
+
 def refused_faults(name, got, reason):
     faults = []
     if got["state"] != "file_refused" or got["word"] != "ファイルを読めません":
@@ -242,21 +272,32 @@ def page_faults(facts, expected):
     return faults
 
 
+def shoot(driver, path, width):
+    """The whole page at `width`, as PNG."""
+    driver.size(width, 900)
+    driver.size(width, driver.script(FACTS)["height"] + 20)
+    with open(path, "wb") as shot:
+        shot.write(base64.b64decode(driver.call("GET", "/screenshot")))
+
+
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("url", help="the bridge's address, e.g. http://127.0.0.1:8080/")
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--area", action="append", default=[], metavar="NAME=READING.json")
+    parser.add_argument("--forecast", action="append", default=[], metavar="NAME=FORECAST.json")
     parser.add_argument("--refused", action="append", default=[], metavar="NAME=REASON")
     parser.add_argument("--said", action="append", default=[], metavar="NAME=TEXT")
     parser.add_argument("--screenshot", metavar="FILE", help="save the page at a desktop's width as PNG")
+    parser.add_argument("--phone-screenshot", metavar="FILE", help="save the page at a phone's width as PNG")
     return parser.parse_args()
 
 
 def main():
     args = parse_args()
     readings = {n: json.load(open(f)) for n, f in (a.split("=", 1) for a in args.area)}
+    forecasts = {n: json.load(open(f)) for n, f in (a.split("=", 1) for a in args.forecast)}
     refused = dict(r.split("=", 1) for r in args.refused)
     said = dict(s.split("=", 1) for s in args.said)
     parts = urllib.parse.urlsplit(args.url)
@@ -272,12 +313,12 @@ def main():
             shown = facts["areas"]
             faults += [f for n, r in readings.items() if n in shown for f in area_faults(n, shown[n], r)]
             faults += [f for n, r in refused.items() if n in shown for f in refused_faults(n, shown[n], r)]
+            faults += [f for n, r in forecasts.items() if n in shown for f in outlook_faults(n, shown[n], r)]
             faults += [f for n in shown for f in outcome_faults(n, shown[n], said.get(n))]
+            if args.phone_screenshot:
+                shoot(driver, args.phone_screenshot, PHONE[0])
             if args.screenshot:
-                driver.size(DESKTOP_WIDTH, 900)
-                driver.size(DESKTOP_WIDTH, driver.script(FACTS)["height"] + 20)
-                with open(args.screenshot, "wb") as shot:
-                    shot.write(base64.b64decode(driver.call("GET", "/screenshot")))
+                shoot(driver, args.screenshot, DESKTOP_WIDTH)
         finally:
             driver.close()
     for fault in faults:

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The status page as a person opens it: one bridge reads two areas, Tokyo
-# from a sound file and Kansai from one its operator has changed (no stamp
-# line), behind a login. A browser without the login gets 401 and no figure;
-# headless Chromium with it gets the page, and the DOM shows Tokyo's figures
-# and graphs, each area's outcome in Japanese and Kansai's true reason in
-# the log's words under 詳細, and no English elsewhere
-# (status_page_browser.py). Set
-# GW_STATUS_SCREENSHOT=FILE to keep the page as a picture.
+# from a sound file whose operator forecasts a very tight hour tomorrow, and
+# Kansai from one its operator has changed (no stamp line), behind a login.
+# A browser without the login gets 401 and no figure; headless Chromium with
+# it gets the page, and the DOM shows Tokyo's figures, today's and
+# tomorrow's outlook and graphs, each area's outcome in Japanese and
+# Kansai's true reason in the log's words under 詳細, and no English
+# elsewhere (status_page_browser.py). Set GW_STATUS_SCREENSHOT=FILE (and
+# GW_STATUS_PHONE_SCREENSHOT=FILE, at a phone's width) to keep the page as a
+# picture.
 #   test_status_page.sh HOST_EXE PLUGIN_SO SOURCE_DIR BRIDGE_EXE
 source "$(dirname "$0")/lib.sh"
 set +e
@@ -15,7 +17,8 @@ bridge_pid=""
 kansai_pid=""
 trap 'stop "$bridge_pid"; stop "$kansai_pid"; cleanup' EXIT
 
-python3 "$SRC/tools/operator_csv.py" --output "$WORK/tokyo.csv" >"$WORK/tokyo.json"
+python3 "$SRC/tools/operator_csv.py" --output "$WORK/tokyo.csv" --tomorrow-tight 4900,4790,17 \
+  --forecast-json "$WORK/tokyo-forecast.json" >"$WORK/tokyo.json"
 python3 "$SRC/tools/operator_csv.py" --output "$WORK/kansai-sound.csv" --area kansai >/dev/null
 tail -n +2 "$WORK/kansai-sound.csv" >"$WORK/kansai.csv"
 reason="no stamp line 'Y/M/D H:MM UPDATE' before the hourly table"
@@ -59,9 +62,11 @@ plugin_code=$(curl -s -o /dev/null -w '%{http_code}' -x "${base#http://}" http:/
 check "the plug-in's proxy-style request still gets 407" test "$plugin_code" = 407
 
 shot=${GW_STATUS_SCREENSHOT:-$WORK/status-page.png}
-check "Chromium shows each area's figures, graphs and state" python3 "$SRC/tests/e2e/status_page_browser.py" \
-  "$base/" --user office --password 'page secret' --area "tokyo=$WORK/tokyo.json" --refused "kansai=$reason" \
-  --said "tokyo=$read_said" --said "kansai=$refused_said" --screenshot "$shot"
+phone=${GW_STATUS_PHONE_SCREENSHOT:-$WORK/status-page-phone.png}
+check "Chromium shows each area's figures, outlook, graphs and state" \
+  python3 "$SRC/tests/e2e/status_page_browser.py" "$base/" --user office --password 'page secret' \
+  --area "tokyo=$WORK/tokyo.json" --forecast "tokyo=$WORK/tokyo-forecast.json" --refused "kansai=$reason" \
+  --said "tokyo=$read_said" --said "kansai=$refused_said" --screenshot "$shot" --phone-screenshot "$phone"
 check "the picture of the page is a PNG" bash -c "head -c 8 '$shot' | od -An -c | grep -q 'P   N   G'"
 
 finish

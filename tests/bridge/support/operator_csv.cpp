@@ -22,27 +22,48 @@ std::string Two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
 struct HeadLayout {
   std::string prefix, date;
   bool reserve = false, blank = false;
+  int scale = 100;
+  std::string leftOverDate;  // as the day before left tomorrow's blocks: 0, dated so
 };
 
-std::vector<std::string> HeadBlock(const std::string& name, int value, const char* kind, const HeadLayout& l,
-                                   int reserve) {
+// `extra` names a column after the update's date and time (a 使用率), and
+// `value` is its cell.
+std::vector<std::string> HeadBlock(const std::string& name, int figure, const std::string& hours, const char* kind,
+                                   const HeadLayout& l, int reserve, const std::string& extra = "",
+                                   const std::string& value = "") {
   const std::string header = name + ",時間帯" + (l.reserve ? ",予備率(%)" : "") + "," + kind + "情報更新日," + kind +
-                             "情報更新時刻";
+                             "情報更新時刻" + (extra.empty() ? "" : "," + extra);
   if (l.blank) return {header, std::string(static_cast<size_t>(std::count(header.begin(), header.end(), ',')), ','), ""};
+  const std::string tail = extra.empty() ? "" : ",";
+  if (!l.leftOverDate.empty()) {
+    return {header, "0,0:00～1:00" + std::string(l.reserve ? "," : "") + "," + l.leftOverDate + ",16:29" + tail, ""};
+  }
   return {header,
-          std::to_string(value) + ",18:00～19:00" + (l.reserve ? "," + std::to_string(reserve) : "") + "," + l.date +
-              ",8:30",
+          std::to_string(figure) + "," + hours + (l.reserve ? "," + std::to_string(reserve) : "") + "," + l.date +
+              ",8:30" + (extra.empty() ? "" : "," + value),
           ""};
 }
 
-std::vector<std::string> HeadBlocks(const HeadLayout& l, int peakSupply, int forecastPeak) {
+std::string Hours(int hour) { return std::to_string(hour) + ":00～" + std::to_string(hour + 1) + ":00"; }
+
+// The day's peak, its tightest hour and its lowest reserve; `named` goes
+// before every name (翌日の for tomorrow's).
+std::vector<std::string> HeadBlocks(const HeadLayout& l, const std::string& named, int peakSupply, int forecastPeak,
+                                    int peakHour, const OperatorCsv::Tightest& tight) {
   const int reserve = static_cast<int>(std::lround((peakSupply - forecastPeak) * 100.0 / peakSupply));
   const std::string forecastName = l.prefix.empty() ? "予想最大電力(万kW)" : l.prefix + "ピーク時予想最大電力(万kW)";
+  const int supply = tight.supply * l.scale / 100, demand = tight.demand * l.scale / 100;
+  const std::string percent =
+      tight.percentText.empty() ? std::to_string(std::lround(demand * 100.0 / supply)) : tight.percentText;
   std::vector<std::string> lines;
-  for (auto& block : {HeadBlock(l.prefix + "ピーク時供給力(万kW)", peakSupply, "供給力", l, reserve),
-                      HeadBlock(forecastName, forecastPeak, "予想最大電力", l, reserve),
-                      HeadBlock("使用率ピーク時供給力(万kW)", peakSupply - 40, "供給力", l, reserve),
-                      HeadBlock("予備率ピーク時供給力(万kW)", peakSupply - 80, "供給力", l, reserve)}) {
+  for (auto& block :
+       {HeadBlock(named + l.prefix + "ピーク時供給力(万kW)", peakSupply, Hours(peakHour), "供給力", l, reserve),
+        HeadBlock(named + forecastName, forecastPeak, Hours(peakHour), "予想最大電力", l, reserve),
+        HeadBlock(named + "使用率ピーク時供給力(万kW)", supply, Hours(tight.hour), "使用率ピーク時供給力", l, reserve,
+                  "使用率ピーク時使用率(%)", percent),
+        HeadBlock(named + "使用率ピーク時予想最大電力(万kW)", demand, Hours(tight.hour), "使用率ピーク時予想最大電力", l,
+                  reserve),
+        HeadBlock(named + "予備率ピーク時供給力(万kW)", peakSupply - 80, Hours(peakHour), "供給力", l, reserve)}) {
     lines.insert(lines.end(), block.begin(), block.end());
   }
   return lines;
@@ -103,8 +124,8 @@ std::string OperatorCsv::Text() const {
   std::vector<std::string> lines = {(stampDate.empty() ? date : stampDate) + " " + stampTime + " UPDATE"};
   const std::string today = headDate.empty() ? std::to_string(month) + "/" + std::to_string(day) : headDate;
   if (withHeadBlocks) {
-    for (auto& l : HeadBlocks({headPrefix, today, headReserve, blankHead}, peakSupply * scalePercent / 100,
-                              forecastPeak * scalePercent / 100)) {
+    for (auto& l : HeadBlocks({headPrefix, today, headReserve, blankHead, scalePercent}, "",
+                              peakSupply * scalePercent / 100, forecastPeak * scalePercent / 100, 18, todayTight)) {
       lines.push_back(l);
     }
   }
@@ -112,11 +133,18 @@ std::string OperatorCsv::Text() const {
   lines.push_back(Join(columns));
   for (int hour = 0; hour < 24; ++hour) lines.push_back(HourRow(hour));
   for (const char* l : {"", "最大使用率(%),時間帯", "93,14:00～15:00", ""}) lines.push_back(l);
-  // Tomorrow's blocks, with other figures: never to be taken.
-  const std::string tomorrow = std::to_string(month) + "/" + std::to_string(day + 1);
-  for (auto& l : HeadBlocks({headPrefix, tomorrow, headReserve, false}, (peakSupply + 333) * scalePercent / 100,
-                            (forecastPeak + 222) * scalePercent / 100)) {
-    lines.push_back(l);
+  // Tomorrow's blocks, with other figures: never to be taken for today's.
+  if (tomorrow != Tomorrow::kAbsent) {
+    const std::string date = std::to_string(month) + "/" + std::to_string(day);  // published today
+    HeadLayout l{headPrefix, date, headReserve, tomorrow == Tomorrow::kUnfilled, scalePercent, ""};
+    const std::string dayBefore = std::to_string(month) + "/" + std::to_string(day - 1);
+    if (tomorrow == Tomorrow::kLeftOver) l.leftOverDate = dayBefore;
+    if (tomorrow == Tomorrow::kZeroed) l.leftOverDate = date;
+    if (tomorrow == Tomorrow::kYesterdays) l.date = dayBefore;
+    for (auto& line : HeadBlocks(l, tomorrow == Tomorrow::kUnnamed ? "" : "翌日の", 5433 * scalePercent / 100,
+                                 4822 * scalePercent / 100, 17, tomorrowTight)) {
+      lines.push_back(line);
+    }
   }
   lines.push_back("DATE,TIME,当日実績(５分間隔値)(万kW),太陽光発電実績(５分間隔値)(万kW),"
                   "太陽光発電実績(５分間隔値)の割合(%)");

@@ -1,7 +1,7 @@
 // Operator-style files of the day for tests, built as the Tokyo-area
-// operator lays them out: a stamp line, today's head blocks, the hourly
-// table, the 最大使用率 block, tomorrow's blocks with other figures, and the
-// five-minute table. Every part can be changed to build the faults the
+// operator lays them out: a stamp line, today's head blocks (the day's peak
+// and its tightest hour), the hourly table, the 最大使用率 block, tomorrow's
+// blocks with other figures, and the five-minute table. Every part can be changed to build the faults the
 // reader must catch. The figures follow tools/operator_csv.py's curve.
 #pragma once
 
@@ -40,6 +40,23 @@ struct OperatorCsv {
   bool blankHead = false;          // today's head blocks not yet published: ",,,,"
   std::vector<std::string> extraBlocks;  // lines between the head blocks and the table
   bool percentForecast = false;    // 使用率 (and 予備率) of hours to come hold a forecast
+
+  // The tightest hour's blocks (使用率ピーク時供給力 with its 使用率 and
+  // 使用率ピーク時予想最大電力), today's before the table and tomorrow's
+  // after it. A 使用率 text left empty is written as the operator rounds it.
+  struct Tightest {
+    int supply, demand, hour;
+    std::string percentText;
+  };
+  Tightest todayTight{5060, 4600, 18, ""};    // 90.9 %, written 91
+  Tightest tomorrowTight{4900, 4520, 3, ""};  // 92.2 %, written 92, at night
+  // How tomorrow's blocks are written: named 翌日の…, with the same names as
+  // today's, not yet published (`,,,,,`), left over from the day before
+  // (Kansai's `0,0:00～1:00,12/24,16:29,` on 12/25), the same 0 dated
+  // today, still the day before's figures for today (dated the day before),
+  // or not at all.
+  enum class Tomorrow { kNamed, kUnnamed, kUnfilled, kLeftOver, kZeroed, kYesterdays, kAbsent };
+  Tomorrow tomorrow = Tomorrow::kNamed;
 
   static int Actual(int hour);
   static int Forecast(int hour);
