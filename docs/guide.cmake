@@ -17,7 +17,7 @@ set(GW_GUIDE_INPUTS ${PROJECT_SOURCE_DIR}/docs/guide.ja.md ${PROJECT_SOURCE_DIR}
 foreach(source bridge/options.cpp installer/strings.nsh installer/shortcuts.nsh settings/settings_store.h
         dialog/dialog_model.cpp resources/gridwren.rc monitor/scheduling.cpp resources/mail_template.eml
         plugin/plugin_info.h bridge/serving/status_page.cpp bridge/serving/outlook_lines.cpp
-        bridge/charts/chart_layout.cpp)
+        bridge/charts/chart_layout.cpp bridge/upstream/poller.cpp bridge/reading/operator_file.cpp)
   list(APPEND GW_GUIDE_INPUTS ${PROJECT_SOURCE_DIR}/${source})
 endforeach()
 

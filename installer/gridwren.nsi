@@ -110,8 +110,10 @@ Page custom AreaPageCreate AreaPageLeave
 !insertmacro GW_COMMON_FUNCTIONS "un."
 
 Section "-check" SecCheck
-  ; Before anything changes: a mail client holding the plug-in stops setup.
+  ; Before anything changes: a mail client holding the plug-in stops setup,
+  ; and so does a bridge service that does not stop.
   Call WaitUntilDllFree
+  Call StopServiceBeforeUpgrade
 SectionEnd
 
 Section "!$(SecPluginName)" SecPlugin
@@ -133,9 +135,9 @@ Section "$(SecBridgeName)" SecBridge
   Call ServiceRegistered
   ${If} $R9 == 1
     ; An upgrade: the service keeps its registration, and with it the
-    ; options on its command line; only its program is replaced.
+    ; options on its command line; only its program is replaced, the
+    ; service having stopped in the check.
     DetailPrint "$(ServiceKept)"
-    Call StopService
     SetOutPath "$INSTDIR"
     File "/oname=gridwren-bridge.exe" "${BRIDGE}"
   ${Else}
@@ -208,6 +210,27 @@ Function CheckPluginDir
   ${GetParent} "$PluginDir" $0
   ${IfNot} ${FileExists} "$0\B2.exe"
     DetailPrint "$(NotMailClient)"
+  ${EndIf}
+FunctionEnd
+
+; An upgrade replaces the bridge's program, which the service's process
+; holds until it has ended: the service must have stopped before anything
+; is written, or the copy fails halfway (AllowSkipFiles off). A service
+; still stopping after the wait ends setup here, with nothing changed.
+Function StopServiceBeforeUpgrade
+  ${IfNot} ${SectionIsSelected} ${SecBridge}
+    Return
+  ${EndIf}
+  Call ServiceRegistered
+  ${If} $R9 != 1
+    Return
+  ${EndIf}
+  Call StopService
+  ${If} $R9 != 1
+    DetailPrint "$(ServiceNotStopped)"
+    MessageBox MB_OK|MB_ICONSTOP "$(ServiceNotStopped)" /SD IDOK
+    SetErrorLevel ${EXIT_FAILED}
+    Quit
   ${EndIf}
 FunctionEnd
 

@@ -65,6 +65,8 @@ LangString BadArea ${LANG_JAPANESE} "エリア $\"$R1$\" はありません (hok
 LangString BadArea ${LANG_ENGLISH} "There is no area $\"$R1$\" (hokkaido tohoku tokyo chubu hokuriku kansai chugoku shikoku kyushu okinawa)."
 LangString ServiceNotRunning ${LANG_JAPANESE} "サービス GridwrenBridge を開始できませんでした。ログ %ProgramData%\Gridwren\bridge.log とイベントログを確認してください。"
 LangString ServiceNotRunning ${LANG_ENGLISH} "The service GridwrenBridge could not be started. See the log %ProgramData%\Gridwren\bridge.log and the Event Log."
+LangString ServiceNotStopped ${LANG_JAPANESE} "サービス GridwrenBridge が 30 秒たっても停止しませんでした。ファイルを何も書き換えずにセットアップを終了します。サービスが停止してから、もう一度セットアップを実行してください。"
+LangString ServiceNotStopped ${LANG_ENGLISH} "The service GridwrenBridge did not stop within 30 seconds. Setup ends without writing any file. Run setup again once the service has stopped."
 LangString ServiceNotInstalled ${LANG_JAPANESE} "サービス GridwrenBridge を登録できませんでした。"
 LangString ServiceNotInstalled ${LANG_ENGLISH} "The service GridwrenBridge could not be registered."
 LangString ProxyKept ${LANG_JAPANESE} "プロキシ設定はすでにあるため変更しません。"

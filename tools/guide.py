@@ -22,7 +22,8 @@ The checks, which fail the build rather than mislead a user:
   - every text in 「」 is one of Gridwren's own texts: the dialog, setup's
     pages (with the Modern UI's Japanese), the plug-in's menu and messages,
     and the bridge's status page (its states' words, labels and notes, its
-    outlook's labels and the operators' band names).
+    outlook's labels and the operators' band names, and the outcomes the
+    poller and the reader say on it).
 Exit status: 0 built (or checked), 1 a check failed, 2 bad usage.
 """
 import argparse
@@ -40,7 +41,8 @@ NSIS_LANGUAGE = "/usr/share/nsis/Contrib/Language files"
 # Gridwren's own texts, where 「」 in the guide may quote from.
 TEXT_SOURCES = ["resources/gridwren.rc", "installer/strings.nsh", "installer/shortcuts.nsh",
                 "monitor/scheduling.cpp", "resources/mail_template.eml", "bridge/serving/status_page.cpp",
-                "bridge/serving/outlook_lines.cpp", "bridge/charts/chart_layout.cpp"]
+                "bridge/serving/outlook_lines.cpp", "bridge/charts/chart_layout.cpp",
+                "bridge/upstream/poller.cpp", "bridge/reading/operator_file.cpp"]
 # The plug-in's menu texts, in code page 932 as the mail client takes them.
 CP932_SOURCES = ["plugin/plugin_info.h"]
 NSIS_TEXTS = ["Japanese.nlf", "Japanese.nsh"]

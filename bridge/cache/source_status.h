@@ -40,6 +40,10 @@ struct SourceStatus {
   int64_t lastFetch = -1;  // when the last fetch ended; -1 before the first
   int64_t lastFresh = -1;  // when a fetch last ended in kFresh; -1 never
   std::string source;      // the address fetched as shown: scheme, host and path, never a login or query
+  // The outcome as the status page tells a person, in a few Japanese words
+  // with its figures, decided beside `outcome`; the log, the documents and
+  // /metrics keep `outcome`'s words, which the page gives under 詳細.
+  std::string said;
 };
 
 // The held reading is still current: there is one and it is no older than

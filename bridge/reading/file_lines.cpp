@@ -44,7 +44,7 @@ FileLines::FileLines(std::string_view bytes, FileEncoding encoding) : bytes_(byt
   }
 }
 
-std::string FileLines::Decode(size_t index) const {
+std::string FileLines::Decode(size_t index) const try {
   const std::string_view bytes = bytes_.substr(spans_[index].start, spans_[index].length);
   if (encoding_ == FileEncoding::kUtf8) return std::string(bytes);
   const WideString wide = Cp932ToWide(bytes);
@@ -52,6 +52,8 @@ std::string FileLines::Decode(size_t index) const {
     Reject(At(index) + " holds bytes that are not Shift_JIS (CP932)");
   }
   return WideToUtf8(wide);
+} catch (FileRejected& rejected) {
+  throw rejected.Said("ファイルの形が読めません（Shift_JIS でない文字があります）");
 }
 
 Line FileLines::operator[](size_t index) const {

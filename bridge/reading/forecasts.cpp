@@ -236,7 +236,7 @@ DayForecast Assemble(DayBlocks& blocks) {
 
 }  // namespace
 
-Outlook ReadOutlook(const FileLines& lines, size_t table, const DayFigures& day, const Area& area) {
+Outlook ReadOutlook(const FileLines& lines, size_t table, const DayFigures& day, const Area& area) try {
   DayBlocks today, tomorrow;
   today.date = Date{day.year, day.month, day.day};
   tomorrow.date = NextDay(today.date);
@@ -252,6 +252,8 @@ Outlook ReadOutlook(const FileLines& lines, size_t table, const DayFigures& day,
     ReadBlock(header, lines[i + 1], kind, &blocks, isTomorrow, area);
   }
   return Outlook{Assemble(today), Assemble(tomorrow)};
+} catch (FileRejected& rejected) {
+  throw rejected.Said("見通しの予想（使用率ピーク時）の数字がありえないか、合いません");
 }
 
 OutlookNow OutlookAt(const Outlook& outlook, int64_t now) {

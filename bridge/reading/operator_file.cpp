@@ -40,7 +40,7 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // single error more often than not, into nonsense, so it is told apart first:
 // UTF-8 is read only where a byte-order mark says so, as a spreadsheet
 // program writes it when it saves the operator's file again.
-FileLines OpenFile(std::string_view bytes) {
+FileLines OpenFile(std::string_view bytes) try {
   if (bytes.empty()) Reject("the file is empty");
   if (bytes.size() > kMaxOperatorFileBytes) {
     Reject("the file has " + std::to_string(bytes.size()) + " bytes, more than the 2 MiB any day's file needs");
@@ -56,6 +56,8 @@ FileLines OpenFile(std::string_view bytes) {
     Reject("the file is UTF-8 without a byte-order mark, not Shift_JIS (CP932) as the operator publishes it");
   }
   return FileLines(bytes, FileEncoding::kCp932);
+} catch (FileRejected& rejected) {
+  throw rejected.Said("届いたものは事業者の CSV ではありません（エラーのページなど）");
 }
 
 // Where the hourly table's figures sit, found by header names.
@@ -66,12 +68,14 @@ struct Columns {
 
 // The first line starting DATE,TIME; the five-minute table further down
 // starts the same way and is never the one taken.
-size_t FindHourlyTable(const FileLines& lines) {
+size_t FindHourlyTable(const FileLines& lines) try {
   for (size_t i = 0; i < lines.size(); ++i) {
     const auto cells = lines[i].cells;
     if (cells.size() >= 2 && NormaliseName(cells[0]) == "DATE" && NormaliseName(cells[1]) == "TIME") return i;
   }
   Reject("no hourly table: no line starts with DATE,TIME");
+} catch (FileRejected& rejected) {
+  throw rejected.Said("ファイルの形が読めません（時間ごとの表がありません）");
 }
 
 // Stable parts of the folded names rather than whole names, so that other
@@ -157,7 +161,7 @@ void ReadHourRow(const Line& row, const Line& header, int hour, HourlyTable* tab
 
 // Exactly 24 rows, one per hour, each ended by a line break: a file cut in
 // the last row's figures would otherwise pass with a shortened number.
-HourlyTable ReadHourlyTable(const FileLines& lines, size_t headerIndex) {
+HourlyTable ReadHourlyTable(const FileLines& lines, size_t headerIndex) try {
   HourlyTable table;
   const Line header = lines[headerIndex];
   table.columns = FindColumns(header);
@@ -172,6 +176,8 @@ HourlyTable ReadHourlyTable(const FileLines& lines, size_t headerIndex) {
   for (int hour = 0; hour < 24; ++hour) ReadHourRow(lines[headerIndex + 1 + hour], header, hour, &table);
   if (!lines[headerIndex + 24].ended) Reject("the file ends inside the hourly table's last row (a cut file?)");
   return table;
+} catch (FileRejected& rejected) {
+  throw rejected.Said("ファイルの形が読めません（時間ごとの表が崩れています）");
 }
 
 // A line whose first cell is the stamp and whose other cells are empty, as a
@@ -186,7 +192,7 @@ bool IsStampLine(const Line& line) {
 
 // `YYYY/M/D H:MM UPDATE` (some areas pad: `2022/12/06 08:05`), the time
 // the operator last wrote the file, as seconds since 1970.
-int64_t ReadStamp(const FileLines& lines, size_t end) {
+int64_t ReadStamp(const FileLines& lines, size_t end) try {
   for (size_t i = 0; i < end; ++i) {
     const Line line = lines[i];
     if (!IsStampLine(line)) continue;
@@ -200,6 +206,8 @@ int64_t ReadStamp(const FileLines& lines, size_t end) {
     return JapanTimeToUnix(date.year, date.month, date.day, time.hour, time.minute);
   }
   Reject("no stamp line 'Y/M/D H:MM UPDATE' before the hourly table");
+} catch (FileRejected& rejected) {
+  throw rejected.Said("ファイルの形が読めません（更新時刻の行がないか、読めません）");
 }
 
 // The stamp belongs to the table's day, or to the first hours of the next
@@ -207,12 +215,14 @@ int64_t ReadStamp(const FileLines& lines, size_t end) {
 // stamp would be served as the file's time and, once held, would make every
 // correct file look older than it. A stamp ahead of the clock is the
 // poller's to refuse: only it knows the time.
-void CheckStampDay(int64_t stamp, const Date& table) {
+void CheckStampDay(int64_t stamp, const Date& table) try {
   const int64_t dayStart = JapanTimeToUnix(table.year, table.month, table.day, 0);
   const int64_t latest = dayStart + (24 + kNextDayStampHours) * 3600;
   if (stamp >= dayStart && stamp <= latest) return;
   Reject("the stamp line (" + UnixToJapanIso(stamp) + ") is not of the hourly table's day " +
          std::to_string(table.year) + "/" + std::to_string(table.month) + "/" + std::to_string(table.day));
+} catch (FileRejected& rejected) {
+  throw rejected.Said("ファイルの更新時刻が、時間ごとの表の日付と合いません");
 }
 
 bool IsOtherHeadBlock(const std::string& name) {
@@ -224,13 +234,15 @@ bool IsOtherHeadBlock(const std::string& name) {
 
 // A head block's figure: the value line's first cell. An unpublished block
 // is written as empty cells (`,,,,,`) and reads as 0, "not given".
-int32_t HeadFigure(const Line& value, const std::string& name, const Area& area) {
+int32_t HeadFigure(const Line& value, const std::string& name, const Area& area) try {
   const std::string& cell = value.cells[0];
   if (cell.empty()) return 0;
   const std::string where = Where(value, name);
   const int32_t figure = ParseFigure(cell, where);
   if (std::string beyond = FigureOutsideArea(where, figure, area); !beyond.empty()) Reject(beyond);
   return figure;
+} catch (FileRejected& rejected) {
+  throw rejected.Said("予想最大電力かピーク時供給力の数字がありえません");
 }
 
 // The hour a head block's 時間帯 starts, `18:00～19:00` giving 18; -1 when
@@ -263,7 +275,7 @@ void ReadHeadBlocks(const FileLines& lines, size_t end, const Area& area, DayFig
 // hours to come as in the rest. A 0 is a figure not given: a blackout's dark
 // hours may have no supply at all. The actuals are not judged here: demand
 // may fall to nothing in any hour and come back fast.
-void CheckSupplyAndForecasts(const HourlyTable& table, const Area& area) {
+void CheckSupplyAndForecasts(const HourlyTable& table, const Area& area) try {
   for (int hour = 0; hour < 24; ++hour) {
     const HourFigures& h = table.hours[static_cast<size_t>(hour)];
     const std::string at = std::to_string(hour) + "時";
@@ -272,6 +284,8 @@ void CheckSupplyAndForecasts(const HourlyTable& table, const Area& area) {
       if (std::string beyond = FigureOutsideArea(at, figure, area); !beyond.empty()) Reject(beyond);
     }
   }
+} catch (FileRejected& rejected) {
+  throw rejected.Said("時間ごとの表の供給力か予測にありえない数字があります");
 }
 
 // The hours before the reading's are drawn, never judged: a blackout hour,
@@ -333,7 +347,7 @@ int32_t CapacityOf(const HourlyTable& table, const DayFigures& day, int hour) {
 // the file's own 使用率. How low it is, or how far it moved from the hours
 // before, is never held against it: a blackout's hour is 41 of 480 万kW.
 std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures& day, int64_t stamp,
-                                     const Area& area) {
+                                     const Area& area) try {
   for (int hour = 23; hour >= 0; --hour) {
     const HourFigures& h = table.hours[static_cast<size_t>(hour)];
     if (h.actual <= 0) continue;
@@ -356,6 +370,8 @@ std::optional<Reading> LatestReading(const HourlyTable& table, const DayFigures&
     return r;
   }
   return std::nullopt;
+} catch (FileRejected& rejected) {
+  throw rejected.Said("最新の実績の数字がありえないか、ほかの数字と合いません");
 }
 
 OperatorFile ReadFile(std::string_view bytes, const Area& area) {
@@ -381,14 +397,19 @@ OperatorFile ReadFile(std::string_view bytes, const Area& area) {
 
 }  // namespace
 
-std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, const Area& area, std::string* reason) {
+std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, const Area& area, std::string* reason,
+                                                std::string* said) {
+  const char* words = "ファイルの形が読めません";
   try {
     return ReadFile(bytes, area);
   } catch (const FileRejected& rejected) {
     *reason = rejected.reason;
+    if (rejected.said != nullptr) words = rejected.said;
   } catch (const std::bad_alloc&) {
     *reason = "out of memory while reading the file";
+    words = "ファイルを読む途中でメモリーが足りなくなりました";
   }
+  if (said != nullptr) *said = words;
   return std::nullopt;
 }
 

@@ -34,7 +34,9 @@ struct OperatorFile {
 // LF line ends; fields bare or in double quotes) as a file of `area`, whose
 // size bounds its figures. A file is taken whole or not at all: on anything
 // doubtful this returns nothing and puts a one-line reason, naming the rule,
-// the figures and where, into `reason`.
-std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, const Area& area, std::string* reason);
+// the figures and where, into `reason`, and into `said` (if given) the same
+// refusal in a few Japanese words, as the status page tells it.
+std::optional<OperatorFile> TryReadOperatorFile(std::string_view bytes, const Area& area, std::string* reason,
+                                                std::string* said = nullptr);
 
 }  // namespace gw::bridge

@@ -12,9 +12,20 @@
 namespace gw::bridge {
 
 // Raised by the readers below and caught at the file reader's boundary, so
-// that no path can hand back a half-filled result.
+// that no path can hand back a half-filled result. `reason` is the log's
+// line; `said` is the refusal in a few Japanese words for the status page,
+// given by the part of the reader that met it: a reader function ends in
+// `catch (FileRejected& r) { throw r.Said("..."); }`, so that none of its
+// Reject calls has to name it, and one nearer to the cause that said it
+// already keeps its words.
 struct FileRejected {
   std::string reason;
+  const char* said = nullptr;
+
+  FileRejected& Said(const char* words) {
+    if (said == nullptr) said = words;
+    return *this;
+  }
 };
 
 [[noreturn]] void Reject(std::string reason);

@@ -27,6 +27,7 @@ constexpr char kStyle[] =
     ".percent{font-size:1.75rem;font-weight:bold;line-height:1.2}"
     ".graphs{display:flex;flex-wrap:wrap;gap:.5rem}.graphs img{max-width:100%;height:auto;border:1px solid #ccd3dc}"
     "code{font-size:.9em;overflow-wrap:anywhere}footer{color:#4a5563;font-size:.9rem;padding-bottom:2rem}"
+    "summary{color:#4a5563;cursor:pointer;width:max-content}"
     ".st-fresh{--c:#2e7d32}.st-starting{--c:#607080}.st-awaiting_new_day{--c:#1565c0}"
     ".st-upstream_failed,.st-file_refused{--c:#c62828}.st-stale{--c:#d84315}.st-degraded{--c:#a05a00}";
 
@@ -153,13 +154,21 @@ std::string Graphs(const Area& area) {
          std::to_string(DayPlot::kHeight) + "\" alt=\"" + label + "の今日の需要と供給力のグラフ\"></p>\n";
 }
 
+// How the last fetch went, in the page's Japanese, and in the log's own
+// words under 詳細 for whoever helps the user find the cause: the line the
+// log, /areas.json and the error bodies give.
+std::string Outcome(const SourceStatus& st) {
+  return HtmlText(st.said) + "<details><summary>詳細</summary><code>" + HtmlText(st.outcome) +
+         "</code></details>";
+}
+
 // Where the figures come from and how the last fetch went.
 std::string Detail(const SourceView& v) {
   const SourceStatus* st = v.status;
   std::string html = "<dl class=\"detail\">\n";
   html += Row("取得元", "source", st && !st->source.empty() ? "<code>" + HtmlText(st->source) + "</code>" : "まだありません");
   html += Row("前回の取得", "last-fetch", HtmlText(When(st ? st->lastFetch : -1, v.now)));
-  if (st != nullptr && !st->outcome.empty()) html += Row("その結果", "outcome", HtmlText(st->outcome));
+  if (st != nullptr && !st->outcome.empty()) html += Row("その結果", "outcome", Outcome(*st));
   if (const int64_t since = v.Since(); since >= 0) html += Row("この状態の始まり", "since", HtmlText(When(since, v.now)));
   html += Row("値の古さ", "age", v.snapshot ? Duration(v.now - v.snapshot->readingTime) + "（上限 " +
                                                   Duration(v.maxAgeSeconds) + "）"

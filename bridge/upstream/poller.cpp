@@ -31,6 +31,19 @@ std::string Describe(const Reading& r) {
   return text;
 }
 
+// The reading as the status page says it: "12月8日 5時台、使用率 81%".
+std::string Said(const Reading& r) {
+  return std::to_string(r.month) + "月" + std::to_string(r.day) + "日 " + std::to_string(r.hour) + "時台、使用率 " +
+         std::to_string(r.percent) + "%";
+}
+
+// A failed fetch as a person is told it: the operator's answer where one came.
+std::string FailureSaid(const Fetched& f) {
+  if (f.status > 0 && f.status != 200) return "事業者が " + std::to_string(f.status) + " を返しました";
+  if (f.status == 200) return "事業者のファイルを最後まで受け取れませんでした";
+  return "事業者のサーバーにつながりません";
+}
+
 }  // namespace
 
 Poller::Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer& drawer, const Clock& clock)
@@ -48,6 +61,7 @@ Poller::Poller(PollerConfig config, Cache& cache, Metrics& metrics, ChartDrawer&
   auto status = std::make_shared<SourceStatus>();
   status->since = clock.UnixNow();
   status->outcome = "the first fetch has not ended yet";
+  status->said = "最初の取得がまだ終わっていません";
   status->source = ShownSource(upstream_->url());
   status_ = *status;
   cache_.PublishStatus(std::move(status));
@@ -151,6 +165,7 @@ std::string Poller::FetchOnce() {
   const int64_t now = clock_.UnixNow();
   if (AwaitingNewDay(f, noActualYet_, now)) {
     metrics_.CountFetch(AreaIndex(area_), FetchResult::kAwaitingNewDay);
+    said_ = "日付が変わった直後なので待っています（" + said_ + "）";
     Record(SourceState::kAwaitingNewDay, "expected just after midnight: " + outcome, now);
     return {};
   }
@@ -169,12 +184,15 @@ std::string Poller::FetchOnce() {
 
 bool Poller::Settle(const Fetched& f, std::string* outcome) {
   noActualYet_ = false;
+  said_.clear();
   if (f.kind == Fetched::Kind::kNotModified) {
     *outcome = "not modified";
+    said_ = "ファイルは前回から変わっていません";
     return true;
   }
   if (f.kind == Fetched::Kind::kFailed) {
     *outcome = "failed: " + f.error;
+    said_ = FailureSaid(f);
     return false;
   }
   const bool good = Take(f.body, outcome);
@@ -182,10 +200,11 @@ bool Poller::Settle(const Fetched& f, std::string* outcome) {
   return good;
 }
 
-SourceState Poller::SoundState(int64_t now, std::string* outcome) const {
+SourceState Poller::SoundState(int64_t now, std::string* outcome) {
   if (heldTime_ >= 0 && now - heldTime_ <= maxAge_) return SourceState::kFresh;
   *outcome += heldTime_ < 0 ? "; stale: no reading is held"
                             : "; stale: the held reading is older than " + std::to_string(maxAge_) + " s (--max-age)";
+  said_ += heldTime_ < 0 ? "。値はまだありません" : "。値は --max-age より古いままです";
   return SourceState::kStale;
 }
 
@@ -197,6 +216,7 @@ void Poller::Record(SourceState state, std::string outcome, int64_t now) {
   status->lastFetch = now;
   status->lastFresh = state == SourceState::kFresh ? now : status_.lastFresh;
   status->source = ShownSource(upstream_->url());
+  status->said = said_;
   status_ = *status;
   cache_.PublishStatus(std::move(status));
   alarm_.After(status_, now);
@@ -208,18 +228,20 @@ std::string Poller::HeldStays() const { return heldTime_ < 0 ? "" : "; the held 
 
 bool Poller::Take(std::string_view bytes, std::string* outcome) {
   std::string reason;
-  std::optional<OperatorFile> file = TryReadOperatorFile(bytes, area_, &reason);
+  std::optional<OperatorFile> file = TryReadOperatorFile(bytes, area_, &reason, &said_);
   if (!file) {
     *outcome = "refused the file: " + reason + HeldStays();
     return false;
   }
   if (file->stamp > clock_.UnixNow() + kFutureToleranceSeconds) {
     *outcome = "refused the file: its stamp (" + file->day.updated + ") lies in the future by the clock";
+    said_ = "ファイルの更新時刻が、ブリッジの時計より先です";
     return false;
   }
   if (!file->reading) {
     noActualYet_ = true;
     *outcome = "no actual demand in the file yet (" + file->day.updated + ")" + HeldStays();
+    said_ = "ファイルにまだ実績がありません";
     return true;
   }
   const Reading& r = *file->reading;
@@ -227,14 +249,17 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
   if (time < heldTime_ || (time == heldTime_ && r.updated < heldStamp_)) {
     *outcome = "refused the file: its reading (" + Describe(r) + ", " + r.updated +
                ") is older than the one held (" + heldStamp_ + ")";
+    said_ = "いま持っている値より古い値のファイルです（" + Said(r) + "）";
     return false;
   }
   if (time == heldTime_ && r.updated == heldStamp_) {
     *outcome = "unchanged: " + Describe(r) + ", file updated " + r.updated;
+    said_ = "値は変わっていません（" + Said(r) + "）";
     return true;
   }
   if (time > clock_.UnixNow() + kFutureToleranceSeconds) {
     *outcome = "refused the file: its reading (" + Describe(r) + ") lies in the future by the clock";
+    said_ = "ファイルの値の時刻が、ブリッジの時計より先です（" + Said(r) + "）";
     return false;
   }
   Rendering rendering{r, file->day, {}, {}, ShownSource(upstream_->url()), maxAge_, &area_};
@@ -244,6 +269,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
     rendering.chartGif = drawer_.DrawDay(r, file->day, area_.label);
   } catch (const std::exception& e) {
     *outcome = std::string("could not draw the graphs (") + e.what() + ")" + HeldStays();
+    said_ = "グラフを描けませんでした";
     return false;
   }
   cache_.Publish(RenderSnapshot(std::move(rendering)));
@@ -252,6 +278,7 @@ bool Poller::Take(std::string_view bytes, std::string* outcome) {
   newDaySince_ = -1;
   held_ = r;
   *outcome = "new reading " + Describe(r) + ", file updated " + r.updated;
+  said_ = "新しい値を読みました（" + Said(r) + "）";
   return true;
 }
 

@@ -81,8 +81,8 @@ class Poller {
   // Takes what the fetch brought: true when it was sound; `outcome` in words.
   bool Settle(const Fetched& f, std::string* outcome);
   // A sound fetch's state: fresh while the held reading is younger than
-  // --max-age, else stale (said at the end of `outcome`).
-  SourceState SoundState(int64_t now, std::string* outcome) const;
+  // --max-age, else stale (said at the end of `outcome` and of `said_`).
+  SourceState SoundState(int64_t now, std::string* outcome);
   // Publishes the fetch's outcome as the area's status, and raises or ends
   // the area's alarm.
   void Record(SourceState state, std::string outcome, int64_t now);
@@ -105,6 +105,9 @@ class Poller {
   int64_t newDaySince_ = -1;
   bool fetched_ = false;  // the first RefreshOnce has begun
   bool noActualYet_ = false;  // the last file taken was sound but had none
+  // The fetch's outcome in the status page's Japanese words, set beside
+  // each outcome in the log's words and published with it.
+  std::string said_;
   Reading held_;
   SourceStatus status_;  // the last one published
   SourceAlarm alarm_;

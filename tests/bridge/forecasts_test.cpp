@@ -95,11 +95,12 @@ TEST(Forecasts, AForecastThatCannotBeRightRefusesTheFile) {
     OperatorCsv csv;
     csv.tomorrowTight = c.tight;
     SCOPED_TRACE(c.tight.supply);
-    std::string reason;
-    auto file = gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason);
+    std::string reason, said;
+    auto file = gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason, &said);
     if (*c.reason) {
       EXPECT_FALSE(file.has_value());
       EXPECT_THAT(reason, HasSubstr(c.reason));
+      EXPECT_EQ(said, "見通しの予想（使用率ピーク時）の数字がありえないか、合いません") << "as the status page says it";
     } else {
       ASSERT_TRUE(file.has_value()) << reason;
       EXPECT_EQ(file->day.outlook.tomorrow.tightPercent, std::stoi(c.tight.percentText));

@@ -16,9 +16,13 @@ using gwtest::OperatorCsv;
 const gw::bridge::Area& Tokyo() { return *gw::bridge::FindArea("tokyo"); }
 using testing::HasSubstr;
 
+// The reason a file is refused; the status page says more of it than that
+// the file cannot be read.
 std::string Refusal(const OperatorCsv& csv) {
-  std::string reason;
-  EXPECT_FALSE(gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason).has_value()) << "taken, but should be refused";
+  std::string reason, said;
+  EXPECT_FALSE(gw::bridge::TryReadOperatorFile(csv.Bytes(), Tokyo(), &reason, &said).has_value())
+      << "taken, but should be refused";
+  EXPECT_NE(said, "ファイルの形が読めません") << reason;
   return reason;
 }
 

@@ -24,12 +24,15 @@ std::optional<OperatorFile> Read(const std::string& bytes, std::string* reason =
   return TryReadOperatorFile(bytes, *gw::bridge::FindArea("tokyo"), reason ? reason : &ignored);
 }
 
-// The reason a file is refused; fails the test when it is taken.
+// The reason a file is refused; fails the test when it is taken, or when
+// the status page could only say that the file cannot be read: every part
+// of the reader says what it met.
 std::string Refusal(const std::string& bytes) {
-  std::string reason;
-  auto file = Read(bytes, &reason);
+  std::string reason, said;
+  auto file = TryReadOperatorFile(bytes, *gw::bridge::FindArea("tokyo"), &reason, &said);
   EXPECT_FALSE(file.has_value()) << "taken, but should be refused";
   EXPECT_FALSE(reason.empty());
+  EXPECT_NE(said, "ファイルの形が読めません") << reason;
   return reason;
 }
 

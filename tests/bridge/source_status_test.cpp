@@ -14,6 +14,7 @@
 #include "bridge/bridge_parts.h"
 #include "bridge/cache/documents.h"
 #include "bridge/log/event_log.h"
+#include "bridge/serving/status_page.h"
 #include "bridge/upstream/source_alarm.h"
 #include "support/http_client.h"
 #include "support/operator_csv.h"
@@ -121,6 +122,72 @@ TEST(SourceStatus, EachOutcomeIsToldInTheLogsWordsEverywhere) {
       EXPECT_THAT(document, Not(HasSubstr("no actual demand so far")));
     }
   }
+}
+
+struct SaidCase {
+  int64_t now;
+  int status;                          // 200 with `file`, 404, or 304: the file served before, unchanged
+  std::function<std::string()> file;
+  const char* said;                    // the outcome as the status page says it
+};
+
+// Each outcome in a few Japanese words for the status page, decided where
+// the log's words are (the reader's parts, the poller), with its figures;
+// the log's words under 詳細. A dated Kansai source, through midnight.
+TEST(SourceStatus, EachOutcomeIsSaidInJapaneseOnThePage) {
+  const auto kansai = [](int day, int hours, const char* stamp) {
+    OperatorCsv csv;
+    csv.scalePercent = 60;
+    csv.day = day;
+    csv.hoursWithActual = hours;
+    csv.stampTime = stamp;
+    return csv;
+  };
+  const auto at = [](int day, int hour, int minute) { return JapanTimeToUnix(2026, 12, day, hour, minute); };
+  const std::string good = kansai(7, 15, "14:55").Bytes();
+  const SaidCase cases[] = {
+      {at(7, 14, 58), 404, {}, "事業者が 404 を返しました"},
+      {at(7, 14, 58), 200, [] { return std::string("<html><body>moved</body></html>"); },
+       "届いたものは事業者の CSV ではありません（エラーのページなど）"},
+      {at(7, 14, 58), 200, [&] { return good.substr(0, good.find("DATE,TIME")); },
+       "ファイルの形が読めません（時間ごとの表がありません）"},
+      {at(7, 14, 58), 200, [&] { return good.substr(good.find('\n') + 1); },
+       "ファイルの形が読めません（更新時刻の行がないか、読めません）"},
+      {at(7, 14, 58), 200, [&] {
+         OperatorCsv absurd = kansai(7, 15, "14:55");
+         absurd.supplyText[3] = "99999";
+         return absurd.Bytes();
+       }, "時間ごとの表の供給力か予測にありえない数字があります"},
+      {at(7, 14, 58), 200, [&] { return good; }, "新しい値を読みました（12月7日 14時台、使用率 83%）"},
+      {at(7, 15, 3), 304, {}, "ファイルは前回から変わっていません"},
+      {at(7, 15, 4), 200, [&] { return kansai(7, 14, "13:55").Bytes(); },
+       "いま持っている値より古い値のファイルです（12月7日 13時台、使用率 83%）"},
+      {at(7, 15, 4), 200, [&] { return good; }, "値は変わっていません（12月7日 14時台、使用率 83%）"},
+      {at(8, 0, 5), 404, {}, "日付が変わった直後なので待っています（事業者が 404 を返しました）"},
+      {at(8, 0, 36), 200, [&] { return kansai(8, 0, "0:35").Bytes(); },
+       "日付が変わった直後なので待っています（ファイルにまだ実績がありません）"},
+      {at(8, 3, 30), 200, [&] { return kansai(8, 0, "3:25").Bytes(); },
+       "ファイルにまだ実績がありません。値は --max-age より古いままです"},
+  };
+  SourceServer source;
+  gwtest::TestBridgeOptions options = From(source, "kansai");
+  options.source = source.Url().substr(0, source.Url().rfind('/')) + "/juyo_06_{date}.csv";
+  TestBridge bridge(options);
+  for (const SaidCase& c : cases) {
+    SCOPED_TRACE(c.said);
+    bridge.clock.Set(c.now);
+    if (c.status == 200) source.Serve(c.file());
+    if (c.status == 404) source.Serve("no such file", 404);
+    bridge.poller.RefreshOnce();
+    const auto status = bridge.cache.Status();
+    EXPECT_EQ(status->said, c.said);
+    EXPECT_THAT(gwtest::Get(bridge.port(), "/").body,
+                HasSubstr("<dd class=\"outcome\">" + status->said + "<details><summary>詳細</summary><code>" +
+                          gw::bridge::HtmlText(status->outcome) + "</code></details></dd>"));
+  }
+  TestBridge nowhere;  // its source's port has nothing listening
+  nowhere.poller.RefreshOnce();
+  EXPECT_EQ(nowhere.cache.Status()->said, "事業者のサーバーにつながりません");
 }
 
 // A source's login and query reach the operator, never a client or the log.

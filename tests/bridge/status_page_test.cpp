@@ -23,20 +23,37 @@ using testing::Not;
 const int64_t kNow = JapanTimeToUnix(2026, 12, 7, 14, 58);
 constexpr int64_t kMaxAge = 3 * 3600;
 
-std::shared_ptr<const Snapshot> AfternoonSnapshot() {
+// The afternoon's reading and day, changed as a case needs.
+using Change = void (*)(Reading&, DayFigures&);
+
+std::shared_ptr<const Snapshot> AfternoonSnapshot(Change change) {
+  Reading reading = gwtest::AfternoonReading();
   DayFigures day = gwtest::AfternoonDay();
   day.forecastPeakHour = 18;
-  return RenderSnapshot({gwtest::AfternoonReading(), day, "GIF89a", "GIF89a", "https://operator.invalid/a.csv",
-                         kMaxAge, FindArea("tokyo")});
+  if (change != nullptr) change(reading, day);
+  return RenderSnapshot({reading, day, "GIF89a", "GIF89a", "https://operator.invalid/a.csv", kMaxAge,
+                         FindArea("tokyo")});
+}
+
+// A small area's figures, and a day whose file gives its forecast peak but
+// no ピーク時供給力 to take a percentage of.
+void SmallDayWithoutPeakSupply(Reading& r, DayFigures& day) {
+  r.usage = 120;
+  r.capacity = 150;
+  day.forecastPeak = 1234;
+  day.peakCapacity = 0;
 }
 
 struct PageCase {
   const char* name;
   SourceState state;
-  std::string outcome, source;
+  std::string outcome, said, source;  // said: the outcome as the page says it
   bool reading;     // a reading of 14時 is held
   int64_t now;
   std::vector<std::string> shown, hidden;  // in tokyo's card
+  Change change = nullptr;                  // of the held reading's figures
+  const char* host = "192.0.2.10:8081";     // as the browser asked for the page
+  const char* proxy = "サーバーに <code>192.0.2.10</code>、ポートに <code>8081</code>";  // the plug-in's setting
 };
 
 void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
@@ -44,26 +61,40 @@ void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
 const std::string kHostileSource = "http://127.0.0.1:9/a.csv?\"><img src=x onerror=alert(1)>";
 const std::string kHostileOutcome = "refused the file: no stamp line in <script>alert(\"x\")</script> & \x01\xff";
 
+const char kRead[] = "新しい値を読みました（12月7日 14時台、使用率 81%）";
+
 const PageCase kCases[] = {
-    {"fresh", SourceState::kFresh, "new reading", "https://operator.invalid/a.csv", true, kNow,
+    {"fresh", SourceState::kFresh, "new reading", kRead, "https://operator.invalid/a.csv", true, kNow,
      {"data-state=\"fresh\"", "class=\"state\">正常<", "2026年12月7日 14時台", ">81%<", ">3,869 万kW<",
       ">4,740 万kW<", ">4,620 万kW（18時台、使用率 90%）<", "<img src=\"/areas/tokyo/meter.gif\"",
       "<img src=\"/areas/tokyo/day.gif\"", "58分（上限 3時間）"},
      {"class=\"advice\"", "st-degraded"}},
-    {"refused, with hostile texts", SourceState::kFileRefused, kHostileOutcome, kHostileSource, false, kNow,
+    {"refused, with hostile texts", SourceState::kFileRefused, kHostileOutcome,
+     "ファイルの形が読めません（更新時刻の行がないか、読めません）", kHostileSource, false, kNow,
      {"data-state=\"file_refused\"", "ファイルを読めません", "でんき予報のページ", "<code>--source</code>",
-      "no stamp line in &lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; \xEF\xBF\xBD\xEF\xBF\xBD",
+      "<summary>詳細</summary><code>refused the file: no stamp line in &lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; "
+      "&amp; \xEF\xBF\xBD\xEF\xBF\xBD</code></details>",
       "a.csv?&quot;&gt;&lt;img src=x onerror=alert(1)&gt;", "いまプラグインに渡せる値はありません"},
      {"<script", "<img src=x", "\xff", "\x01", "/areas/tokyo/meter.gif"}},
     {"failed, a fresh reading still served", SourceState::kUpstreamFailed, "failed: the source answered HTTP 404",
-     "https://operator.invalid/a.csv", true, kNow,
+     "事業者が 404 を返しました", "https://operator.invalid/a.csv", true, kNow,
      {"data-state=\"upstream_failed\"", "area st-degraded", "取得できません", "the source answered HTTP 404",
       ">3,869 万kW<", "/areas/tokyo/day.gif", "前回までに取得したもの"},
      {}},
-    {"fresh, but the reading grew old", SourceState::kFresh, "new reading", "https://operator.invalid/a.csv", true,
+    {"fresh, but the reading grew old", SourceState::kFresh, "new reading", kRead, "https://operator.invalid/a.csv", true,
      JapanTimeToUnix(2026, 12, 7, 17, 1),
      {"data-state=\"stale\"", "値が古くなっています", "3時間1分（上限 3時間）", "<code>--max-age</code>（3時間）"},
      {">3,869 万kW<", "/areas/tokyo/meter.gif"}},
+    {"a small day without its peak supply", SourceState::kFresh, "new reading", kRead,
+     "https://operator.invalid/a.csv", true, kNow, {">120 万kW<", ">150 万kW<", ">1,234 万kW（18時台）<"}, {",120", "18時台、"},
+     SmallDayWithoutPeakSupply},
+    {"a day old, asked by IPv6 address", SourceState::kFresh, "new reading", kRead, "https://operator.invalid/a.csv",
+     true,
+     JapanTimeToUnix(2026, 12, 8, 20, 0), {"30時間（上限 3時間）"}, {}, nullptr, "[2001:db8::1]:8081",
+     "サーバーに <code>2001:db8::1</code>、ポートに <code>8081</code>"},
+    {"two days old, asked by IPv6 address without a port", SourceState::kFresh, "new reading", kRead,
+     "https://operator.invalid/a.csv", true, JapanTimeToUnix(2026, 12, 9, 16, 0), {"2日2時間（上限 3時間）"}, {},
+     nullptr, "[::1]", "サーバーに <code>::1</code>、ポートに <code>80</code>"},
 };
 
 class StatusPageTest : public testing::TestWithParam<PageCase> {
@@ -71,12 +102,12 @@ class StatusPageTest : public testing::TestWithParam<PageCase> {
   // tokyo as the case says; kansai never fetched; this listener serves kansai.
   Reply Get(const PageCase& c, const std::string& target) {
     auto status = std::make_shared<SourceStatus>();
-    *status = {c.state, c.outcome, kNow - 3600, kNow - 120, kNow - 120, c.source};
+    *status = {c.state, c.outcome, kNow - 3600, kNow - 120, kNow - 120, c.source, c.said};
     areas_.cache(0).PublishStatus(status);
-    if (c.reading) areas_.cache(0).Publish(AfternoonSnapshot());
+    if (c.reading) areas_.cache(0).Publish(AfternoonSnapshot(c.change));
     AreaViews views(areas_);
     Reply reply;
-    responder_.Respond({"GET", target, "", "", "192.0.2.10:8081"}, views, c.now, &reply);
+    responder_.Respond({"GET", target, "", "", c.host}, views, c.now, &reply);
     return reply;
   }
 
@@ -98,11 +129,12 @@ TEST_P(StatusPageTest, ShowsEachAreasStateInItsOwnWords) {
   const std::string card = page.substr(tokyo, kansai - tokyo);
   for (const std::string& text : c.shown) EXPECT_THAT(card, HasSubstr(text));
   for (const std::string& text : c.hidden) EXPECT_THAT(card, Not(HasSubstr(text)));
+  EXPECT_THAT(card, HasSubstr("<dd class=\"outcome\">" + c.said + "<details><summary>詳細</summary>"));
 
   EXPECT_EQ(page.rfind("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n", 0), 0u);
   EXPECT_THAT(page, HasSubstr("<meta http-equiv=\"refresh\" content=\"60\">"));
   EXPECT_THAT(page, HasSubstr("data-area=\"kansai\" data-state=\"starting\""));
-  EXPECT_THAT(page, HasSubstr("サーバーに <code>192.0.2.10</code>、ポートに <code>8081</code>"));
+  EXPECT_THAT(page, HasSubstr(c.proxy));
   EXPECT_THAT(page, HasSubstr("このポートでは関西エリアの値を渡します"));
   EXPECT_THAT(page, HasSubstr("<a href=\"/guide/\">Gridwren の使い方</a>"));
   EXPECT_TRUE(std::regex_search(page, std::regex("gridwren-bridge [0-9]+\\.[0-9]+\\.[0-9]+）"))) << "the version";

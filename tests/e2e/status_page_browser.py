@@ -1,18 +1,21 @@
 #!/usr/bin/env python3
 """Opens the bridge's status page in headless Chromium, as a person would,
 and checks what the browser made of it: each area's state and figures as
-the DOM holds them, the graphs decoded, the page's own rules (Japanese,
-UTF-8, standards mode, no script, no sideways scrolling on a phone's
-width), and the markup's nesting. Chromium is driven through chromedriver's
-WebDriver protocol over plain HTTP.
+the DOM holds them, the graphs decoded, the last fetch's outcome in
+Japanese with the log's words only under 詳細, the page's own rules
+(Japanese throughout, UTF-8, standards mode, no script, no sideways
+scrolling on a phone's width), and the markup's nesting. Chromium is driven
+through chromedriver's WebDriver protocol over plain HTTP.
 
   status_page_browser.py URL --user U --password P [--area NAME=READING.json]...
                          [--forecast NAME=FORECAST.json]... [--refused NAME=REASON]...
-                         [--screenshot FILE] [--phone-screenshot FILE]
+                         [--said NAME=TEXT]... [--screenshot FILE] [--phone-screenshot FILE]
 
 READING.json is the reading operator_csv.py printed for that area's file,
 FORECAST.json the forecasts it wrote with --forecast-json: the area's
-今日の見通し and 明日の見通し must show them, and only them.
+今日の見通し and 明日の見通し must show them, and only them. REASON is a
+part of the log's words for the refusal, TEXT the whole of the Japanese
+outcome the page must show for that area.
 Prints one line per failed check; exit status 0 when every check passed.
 Python 3 standard library only.
 """
@@ -22,6 +25,7 @@ import base64
 import html.parser
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -37,18 +41,34 @@ CHROMIUM_FLAGS = [
 ]
 PHONE = (390, 844)
 DESKTOP_WIDTH = 1100
+# Three words of Latin letters in a row: a sentence in English, which the
+# page gives only under 詳細 (names such as Gridwren or --source stand alone).
+ENGLISH = re.compile(r"[A-Za-z]+(?:[,:;]?[ \t]+[A-Za-z]+){2,}")
 VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "source", "track", "wbr"}
 
 # Everything the checks need from the page, read in one go.
 FACTS = """
 const text = (s, c) => { const e = s.querySelector('.' + c); return e ? e.textContent : null; };
+// The outcome as the page says it, and the log's words folded under 詳細.
+const outcome = s => {
+  const e = s.querySelector('.outcome'), d = e && e.querySelector('details');
+  if (!d) return {said: e && e.textContent, summary: null, detail: null};
+  const said = e.cloneNode(true);
+  said.querySelector('details').remove();
+  return {said: said.textContent, summary: d.querySelector('summary').textContent,
+          detail: d.textContent.slice(d.querySelector('summary').textContent.length)};
+};
+// What a person reads in the cards without opening a 詳細, a text a line.
+const walk = document.createTreeWalker(document.querySelector('main'), NodeFilter.SHOW_TEXT);
+const shown = [];
+while (walk.nextNode()) if (!walk.currentNode.parentElement.closest('details')) shown.push(walk.currentNode.data);
 const areas = {};
 for (const s of document.querySelectorAll('section.area')) {
   const state = s.querySelector('.state');
   areas[s.dataset.area] = {
     state: s.dataset.state, word: state.textContent, colour: getComputedStyle(state).backgroundColor,
     when: text(s, 'when'), percent: text(s, 'percent'), usage: text(s, 'usage'), capacity: text(s, 'capacity'),
-    peak: text(s, 'forecast-peak'), outcome: text(s, 'outcome'), advice: text(s, 'advice'),
+    peak: text(s, 'forecast-peak'), advice: text(s, 'advice'), ...outcome(s),
     outlook: Object.fromEntries([...s.querySelectorAll('.outlook')].map(p => [p.dataset.day, {
       text: p.textContent, colour: getComputedStyle(p.querySelector('.band')).backgroundColor,
       aboveGraphs: !!(p.compareDocumentPosition(s.querySelector('.graphs')) & Node.DOCUMENT_POSITION_FOLLOWING)}])),
@@ -60,7 +80,7 @@ const refresh = document.querySelector('meta[http-equiv="refresh"]');
 const guide = [...document.querySelectorAll('footer a')].find(a => a.getAttribute('href') === '/guide/');
 return {areas, lang: document.documentElement.lang, charset: document.characterSet, mode: document.compatMode,
         scripts: document.scripts.length, refresh: refresh && refresh.content, guide: guide && guide.textContent,
-        footer: document.querySelector('footer').textContent,
+        footer: document.querySelector('footer').textContent, shown: shown.join('\\n'),
         sideways: document.documentElement.scrollWidth - window.innerWidth,
         height: document.documentElement.scrollHeight};
 """
@@ -216,12 +236,22 @@ def refused_faults(name, got, reason):
     faults = []
     if got["state"] != "file_refused" or got["word"] != "ファイルを読めません":
         faults.append(f"{name}: state {got['state']} {got['word']!r}")
-    if not got["outcome"] or reason not in got["outcome"]:
-        faults.append(f"{name}: outcome {got['outcome']!r} lacks {reason!r}")
+    if not got["detail"] or reason not in got["detail"]:
+        faults.append(f"{name}: the outcome's 詳細 {got['detail']!r} lacks {reason!r}")
     if not got["advice"] or "--source" not in got["advice"]:
         faults.append(f"{name}: advice {got['advice']!r} does not say what to do")
     if got["images"] or got["usage"]:
         faults.append(f"{name}: shows figures or graphs without a reading")
+    return faults
+
+
+def outcome_faults(name, got, said):
+    """The outcome in Japanese, the log's words under a 詳細 of their own."""
+    faults = []
+    if got["summary"] != "詳細" or not got["detail"]:
+        faults.append(f"{name}: no 詳細 with the log's words ({got['summary']!r}, {got['detail']!r})")
+    if said is not None and got["said"] != said:
+        faults.append(f"{name}: the outcome says {got['said']!r}, not {said!r}")
     return faults
 
 
@@ -238,6 +268,7 @@ def page_faults(facts, expected):
         faults.append(f"page: the states' colours {colours} (is the stylesheet applied?)")
     if "gridwren-bridge " not in facts["footer"]:
         faults.append("page: the footer names no version")
+    faults += [f"page: English outside 詳細: {m!r}" for m in ENGLISH.findall(facts["shown"])]
     return faults
 
 
@@ -257,6 +288,7 @@ def parse_args():
     parser.add_argument("--area", action="append", default=[], metavar="NAME=READING.json")
     parser.add_argument("--forecast", action="append", default=[], metavar="NAME=FORECAST.json")
     parser.add_argument("--refused", action="append", default=[], metavar="NAME=REASON")
+    parser.add_argument("--said", action="append", default=[], metavar="NAME=TEXT")
     parser.add_argument("--screenshot", metavar="FILE", help="save the page at a desktop's width as PNG")
     parser.add_argument("--phone-screenshot", metavar="FILE", help="save the page at a phone's width as PNG")
     return parser.parse_args()
@@ -267,6 +299,7 @@ def main():
     readings = {n: json.load(open(f)) for n, f in (a.split("=", 1) for a in args.area)}
     forecasts = {n: json.load(open(f)) for n, f in (a.split("=", 1) for a in args.forecast)}
     refused = dict(r.split("=", 1) for r in args.refused)
+    said = dict(s.split("=", 1) for s in args.said)
     parts = urllib.parse.urlsplit(args.url)
     login = f"{urllib.parse.quote(args.user, safe='')}:{urllib.parse.quote(args.password, safe='')}@"
     url = urllib.parse.urlunsplit((parts.scheme, login + parts.netloc, parts.path, "", ""))
@@ -281,6 +314,7 @@ def main():
             faults += [f for n, r in readings.items() if n in shown for f in area_faults(n, shown[n], r)]
             faults += [f for n, r in refused.items() if n in shown for f in refused_faults(n, shown[n], r)]
             faults += [f for n, r in forecasts.items() if n in shown for f in outlook_faults(n, shown[n], r)]
+            faults += [f for n in shown for f in outcome_faults(n, shown[n], said.get(n))]
             if args.phone_screenshot:
                 shoot(driver, args.phone_screenshot, PHONE[0])
             if args.screenshot:

@@ -4,8 +4,9 @@
 # Kansai from one its operator has changed (no stamp line), behind a login.
 # A browser without the login gets 401 and no figure; headless Chromium with
 # it gets the page, and the DOM shows Tokyo's figures, today's and
-# tomorrow's outlook and graphs, and Kansai's true reason
-# (status_page_browser.py). Set GW_STATUS_SCREENSHOT=FILE (and
+# tomorrow's outlook and graphs, each area's outcome in Japanese and
+# Kansai's true reason in the log's words under 詳細, and no English
+# elsewhere (status_page_browser.py). Set GW_STATUS_SCREENSHOT=FILE (and
 # GW_STATUS_PHONE_SCREENSHOT=FILE, at a phone's width) to keep the page as a
 # picture.
 #   test_status_page.sh HOST_EXE PLUGIN_SO SOURCE_DIR BRIDGE_EXE
@@ -21,6 +22,10 @@ python3 "$SRC/tools/operator_csv.py" --output "$WORK/tokyo.csv" --tomorrow-tight
 python3 "$SRC/tools/operator_csv.py" --output "$WORK/kansai-sound.csv" --area kansai >/dev/null
 tail -n +2 "$WORK/kansai-sound.csv" >"$WORK/kansai.csv"
 reason="no stamp line 'Y/M/D H:MM UPDATE' before the hourly table"
+refused_said="ファイルの形が読めません（更新時刻の行がないか、読めません）"
+read_said=$(python3 -c 'import json, sys
+print("新しい値を読みました（{month}月{day}日 {hour}時台、使用率 {usage_percent}%）".format(**json.load(open(sys.argv[1]))))' \
+  "$WORK/tokyo.json")
 python3 "$SRC/tools/source_server.py" --file "$WORK/tokyo.csv" --port-file "$WORK/tokyo.port" &
 SERVER_PID=$!
 python3 "$SRC/tools/source_server.py" --file "$WORK/kansai.csv" --port-file "$WORK/kansai.port" &
@@ -61,7 +66,7 @@ phone=${GW_STATUS_PHONE_SCREENSHOT:-$WORK/status-page-phone.png}
 check "Chromium shows each area's figures, outlook, graphs and state" \
   python3 "$SRC/tests/e2e/status_page_browser.py" "$base/" --user office --password 'page secret' \
   --area "tokyo=$WORK/tokyo.json" --forecast "tokyo=$WORK/tokyo-forecast.json" --refused "kansai=$reason" \
-  --screenshot "$shot" --phone-screenshot "$phone"
+  --said "tokyo=$read_said" --said "kansai=$refused_said" --screenshot "$shot" --phone-screenshot "$phone"
 check "the picture of the page is a PNG" bash -c "head -c 8 '$shot' | od -An -c | grep -q 'P   N   G'"
 
 finish

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests the setup program under Wine as an administrator runs it: silent
-# installs, an upgrade, a mail client holding the plug-in, a silent
-# uninstall. Checks with Wine's sc and reg and the file system.
+# installs, an upgrade, an upgrade over a service slow to stop, a mail
+# client holding the plug-in, a silent uninstall. Checks with Wine's sc and reg and the file system.
 #
 #   tests/wine/installer.sh BUILD_WIN_DIR
 #
@@ -59,6 +59,12 @@ HOLDER=$WORK/hold_library.exe
 if [ ! -f "$HOLDER" ] || [ "$SRC/tests/wine/installer/hold_library.c" -nt "$HOLDER" ]; then
   i686-w64-mingw32-gcc -municode -O2 -static -o "$HOLDER" "$SRC/tests/wine/installer/hold_library.c" ||
     die "cannot build hold_library.exe"
+fi
+# A service of the bridge's name that takes its time to stop.
+SLOW_SERVICE=$WORK/slow_stop_service.exe
+if [ ! -f "$SLOW_SERVICE" ] || [ "$SRC/tests/wine/installer/slow_stop_service.c" -nt "$SLOW_SERVICE" ]; then
+  i686-w64-mingw32-gcc -municode -O2 -static -o "$SLOW_SERVICE" "$SRC/tests/wine/installer/slow_stop_service.c" ||
+    die "cannot build slow_stop_service.exe"
 fi
 
 # A Japanese Windows (GetACP 932, Japanese interface) needs a generated

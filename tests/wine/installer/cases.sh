@@ -1,8 +1,8 @@
 # The setup tests, sourced by tests/wine/installer.sh; each case runs in a
 # fresh prefix (harness.sh) and ends with PASS or FAIL.
 
-CASES="install keeps_proxy upgrade locked_dll uninstall plugin_only bad_port area quoted_options quoted_option_first
-  gui_japanese gui_other_language"
+CASES="install keeps_proxy upgrade stopping_service locked_dll uninstall plugin_only bad_port area quoted_options
+  quoted_option_first gui_japanese gui_other_language"
 
 # What a plain install leaves, checked by several cases.
 expect_installed() {
@@ -118,6 +118,61 @@ case_upgrade() {
   expect_eq "$(reg_value "$SERVICE" ImagePath)" "$image" "service command line"
   expect_eq "$(reg_value "$SETTINGS" TUPercent)" "REG_SZ 95" "TUPercent"
   expect_eq "$(reg_value "$SETTINGS" TUServer)" "REG_SZ 127.0.0.2" "TUServer"
+  end_case
+}
+
+# Waits (up to 60 s) until the service manager reports the service in
+# state $1.
+wait_service_state() {
+  local i
+  for i in $(seq 240); do
+    [ "$(service_state)" = "$1" ] && return 0
+    sleep 0.25
+  done
+  return 1
+}
+
+# Runs the stand-in that is slow to stop as the service, in place of the
+# bridge's program $1.
+swap_in_slow_service() {
+  run_win net stop GridwrenBridge
+  wait_service_state STOPPED || { fail "the installed service did not stop: $(service_state)"; return 1; }
+  cp "$SLOW_SERVICE" "$1"
+  run_win net start GridwrenBridge
+  wait_service_state RUNNING || { fail "the stand-in service did not start: $(service_state)"; return 1; }
+}
+
+# An upgrade over a service that takes its time to stop, as the bridge may
+# with a fetch in progress: its process holds the program file until it
+# ends. While it is still stopping after setup's wait, setup fails and
+# writes nothing; once it stops in time, setup waits for it, then replaces
+# the program and starts the new one.
+case_stopping_service() {
+  begin_case stopping_service
+  make_mail_client_folder
+  run_setup /S "/PLUGINDIR=$PLUGINS" /PORT=18080
+  expect_eq "$RC" 0 "exit code of the first install"
+  local program dll
+  program=$(unix_path "$PROGRAM")/gridwren-bridge.exe
+  dll=$(unix_path "$PLUGINS")/Gridwren.dll
+  if swap_in_slow_service "$program"; then
+    touch -d 2001-01-01 "$dll"
+    touch "$program.hold"
+    run_setup /S
+    expect_eq "$RC" 1 "setup's exit code while the service is still stopping"
+    cmp -s "$SLOW_SERVICE" "$program" || fail "the bridge's program was written while its service was still stopping"
+    [ "$(stat -c %Y "$dll")" -lt 1000000000 ] || fail "Gridwren.dll was written while the service was still stopping"
+    rm "$program.hold"
+    wait_service_state STOPPED || fail "the stand-in did not stop once let go: $(service_state)"
+    rm -f "$program.replaced"
+    run_win net start GridwrenBridge
+    wait_service_state RUNNING || fail "the stand-in service did not start again: $(service_state)"
+    run_setup /S
+    expect_eq "$RC" 0 "exit code of the upgrade over a service that stops in a few seconds"
+    ! [ -e "$program.replaced" ] || fail "setup wrote the bridge's program while its service was still stopping"
+    cmp -s "$BRIDGE" "$program" || fail "gridwren-bridge.exe is not the build's after the upgrade"
+    expect_eq "$(service_state)" RUNNING "service state after the upgrade"
+  fi
   end_case
 }
 
