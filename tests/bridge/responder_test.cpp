@@ -161,6 +161,29 @@ TEST_F(ResponderTest, AReadingOlderThanMaxAgeIsNotServed) {
   EXPECT_EQ(Answer({"GET", "/forecast/html/images/juyo-j.gif"}, snapshot, hourStart + 4 * 3600).answer().status, 503);
 }
 
+// /healthz is bad while any served area is stale, wherever it is listed.
+TEST(ResponderHealth, OneStaleAreaMakesItBadWhereverItIsListed) {
+  Metrics metrics;
+  const Responder responder(metrics, nullptr, 3 * 3600);
+  Reading late = gwtest::AfternoonReading();
+  late.hour = 16;
+  const auto fresh = RenderSnapshot({late, DayFigures{}, "", "", "", 3 * 3600, FindArea("tokyo")});
+  const auto stale = SampleSnapshot();  // 14時: past --max-age at 17:30
+  const struct {
+    std::shared_ptr<const Snapshot> first, last;
+    int status;
+  } cases[] = {{stale, fresh, 503}, {fresh, stale, 503}, {fresh, fresh, 200}};
+  for (const auto& c : cases) {
+    ServedAreas areas({FindArea("tokyo"), FindArea("kansai")});
+    areas.cache(0).Publish(c.first);
+    areas.cache(1).Publish(c.last);
+    AreaViews views(areas);
+    Reply reply;
+    responder.Respond({"GET", "/healthz"}, views, JapanTimeToUnix(2026, 12, 7, 17, 30), &reply);
+    EXPECT_EQ(reply.answer().status, c.status) << reply.answer().body;
+  }
+}
+
 TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {
   Login login("office", "s3cret:pw");
   Responder guarded(metrics_, &login, 3 * 3600);
