@@ -1,9 +1,9 @@
-#include "bridge/service_events.h"
+#include "bridge/service/service_events.h"
 
 #include <windows.h>
 
 #include "bridge/log/event_log.h"
-#include "bridge/service.h"
+#include "bridge/service/service.h"
 #include "bridge/upstream/winhttp_support.h"
 #include "event_messages.h"
 
