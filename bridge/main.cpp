@@ -16,8 +16,8 @@
 #include "bridge/options.h"
 #include "bridge/bridge_parts.h"
 #include "bridge/reading/japan_time.h"
-#include "bridge/service.h"
-#include "bridge/stop.h"
+#include "bridge/service/service.h"
+#include "bridge/service/stop.h"
 
 namespace gw::bridge {
 namespace {

@@ -2,10 +2,12 @@
 
 #include <boost/asio/ip/address.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <string_view>
 
 namespace gw::bridge {
 
@@ -74,7 +76,8 @@ const char kUsage[] =
     "its reader falls behind, lines are dropped rather than waited for, and the\n"
     "log says how many; connections refused at a cap are logged once a second.\n"
     "A source's login and query are sent to the operator only: the log and the\n"
-    "documents show its scheme, host and path.\n"
+    "documents show its scheme, host and path. A login's own @ / ? # are written\n"
+    "%40 %2F %3F %23: a source with any other @ is refused, without being shown.\n"
     "SIGTERM or SIGINT ends it (on Windows: Ctrl-C, Ctrl-Break, closing the\n"
     "console window, or stopping the service). Exit status: 0 stopped, 1 failed\n"
     "(the message names the cause), 2 bad usage.\n";
@@ -130,8 +133,40 @@ bool ParseListen(const std::string& value, Options* o) {
   return true;
 }
 
+// A login's own '@', '/', '?' and '#' are written %40, %2F, %3F and %23.
+// Where one is left raw, nothing tells the login from the host and the path
+// (curl refuses some such URLs and fetches others from the wrong host), and
+// what the bridge shows and logs of the source could be part of the
+// password. So a source holds at most one '@', and only as the end of a
+// login before its host: an '@' in a path or a query could be a password's.
+bool LoginIsPlain(std::string_view url) {
+  const size_t scheme = url.find("://");
+  const size_t hostAt = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const size_t authorityEnd = std::min(url.find_first_of("/?#", hostAt), url.size());
+  const size_t login = url.find('@', hostAt);
+  if (login == std::string_view::npos) return url.find('@') == std::string_view::npos;
+  return login < authorityEnd && url.find('@', login + 1) == std::string_view::npos;
+}
+
+// After the login, a host (a name or an [IPv6] address) and a port of digits
+// if one is given: "http://" alone would fetch nothing anywhere.
+bool NamesAHost(std::string_view url, size_t hostAt) {
+  std::string_view authority = url.substr(hostAt, url.find_first_of("/?#", hostAt) - hostAt);
+  const size_t login = authority.find('@');
+  if (login != std::string_view::npos) authority.remove_prefix(login + 1);
+  if (authority.empty()) return false;
+  // Without its ']' an [IPv6] host ends at 0, and is refused as empty.
+  const size_t hostEnd = authority.front() == '[' ? authority.find(']') + 1 : authority.find(':');
+  const std::string_view host = authority.substr(0, hostEnd);
+  const std::string_view port = authority.substr(std::min(hostEnd, authority.size()));
+  const bool hostGiven = host.size() > (host.rfind('[', 0) == 0 ? 2u : 0u);
+  return hostGiven && (port.empty() || (port.size() >= 2 && port.size() <= 6 && port.front() == ':' &&
+                                        port.find_first_not_of("0123456789", 1) == std::string_view::npos));
+}
+
 bool IsHttpUrl(const std::string& url) {
-  return (url.rfind("http://", 0) == 0 && url.size() > 7) || (url.rfind("https://", 0) == 0 && url.size() > 8);
+  const size_t hostAt = url.rfind("http://", 0) == 0 ? 7 : url.rfind("https://", 0) == 0 ? 8 : 0;
+  return hostAt != 0 && LoginIsPlain(url) && NamesAHost(url, hostAt);
 }
 
 // A URL, or AREA=URL for one area: a URL never starts with a bare name and
@@ -175,7 +210,8 @@ const std::map<std::string, std::pair<Setter, std::string>>& Table() {
       {"--listen", {ParseListen, "an IP address and a port, e.g. 127.0.0.1:8080 or [::1]:8080, optionally "
                                  "=AREA, AREA " + areas}},
       {"--port-file", {text(&Options::portFile), "a file name"}},
-      {"--source", {ParseSource, "an http:// or https:// URL, or AREA=URL with AREA " + areas}},
+      {"--source", {ParseSource, "an http:// or https:// URL naming its host, with a login's @ / ? # written "
+                                 "%40 %2F %3F %23, or AREA=URL with AREA " + areas}},
       {"--refresh", {number(1, 86400, &Options::refreshSeconds), "whole seconds from 1 to 86400"}},
       {"--max-age", {number(1, 30 * 86400, &Options::maxAgeSeconds), "whole seconds from 1 to 2592000"}},
       {"--alarm-after", {number(1, 30 * 86400, &Options::alarmAfterSeconds), "whole seconds from 1 to 2592000"}},
@@ -218,7 +254,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       value = args[++i];
     }
     if (!entry->second.first(value, options)) {
-      // The service logs this: a source's login and query stay out of it.
+      // The service logs this: a source's login and query stay out of it, and
+      // a source whose login cannot be told from its host is not echoed at all.
+      if (name == "--source" && !LoginIsPlain(value)) {
+        return Bad(error, "bad value for --source (not shown: its login cannot be told from its host): expected " +
+                              entry->second.second);
+      }
       const std::string shown = name == "--source" ? ShownSource(value) : value;
       return Bad(error, "bad value '" + shown + "' for " + name + ": expected " + entry->second.second);
     }

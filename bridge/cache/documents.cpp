@@ -12,6 +12,7 @@ namespace {
 const char* Phrase(int status) {
   switch (status) {
     case 200: return "OK";
+    case 308: return "Permanent Redirect";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";

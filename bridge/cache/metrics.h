@@ -68,7 +68,7 @@ class Metrics {
   std::string RenderConnections() const;
   static std::string RenderSourceStates(const std::vector<AreaReading>& areas);
 
-  static constexpr std::array<int, 11> kStatuses{200, 400, 401, 403, 404, 405, 407, 408, 431, 503, 0};
+  static constexpr std::array<int, 12> kStatuses{200, 308, 400, 401, 403, 404, 405, 407, 408, 431, 503, 0};
   std::array<std::array<std::atomic<uint64_t>, kStatuses.size()>, kRouteCount> requests_{};
   struct Upstream {
     std::array<std::atomic<uint64_t>, kFetchResultCount> fetches{};

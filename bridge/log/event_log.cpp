@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "bridge/log/log_queue.h"
 #include "bridge/log/log_stamp.h"
@@ -26,17 +27,42 @@ LogQueue& TheLog() {
 }
 
 void Push(bool urgent, const char* format, va_list args) {
-  char line[kLineBytes];
-  WriteStampNow(line);
-  size_t used = std::strlen(line);
-  int n = std::vsnprintf(line + used, sizeof line - used - 1, format, args);
+  char text[kLineBytes];
+  const int n = std::vsnprintf(text, sizeof text, format, args);
   if (n < 0) return;
-  used = std::min(sizeof line - 2, used + static_cast<size_t>(n));
-  line[used++] = '\n';
-  TheLog().Push(std::string_view(line, used), urgent);
+  char stamp[kStampSize];
+  WriteStampNow(stamp);
+  std::string line = stamp + EscapeControls(std::string_view(text, std::min(sizeof text - 1, static_cast<size_t>(n))));
+  line.resize(std::min(line.size(), kLineBytes - 2));
+  line += '\n';
+  TheLog().Push(line, urgent);
 }
 
 }  // namespace
+
+std::string EscapeControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    unsigned control = 0x100;  // none
+    if (c < 0x20 || c == 0x7F) {
+      control = c;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      control = next;  // U+0080 to U+009F, as UTF-8 writes them
+      ++i;
+    }
+    if (control == 0x100) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", control);
+    out += escape;
+  }
+  return out;
+}
 
 void LogLine(const char* format, ...) {
   va_list args;
@@ -65,7 +91,7 @@ NoticeForwarder& Forwarder() {
 void LogNotice(Notice notice, const std::string& line) {
   LogLineNow("%s", line.c_str());
   std::lock_guard<std::mutex> hold(forwarderLock);
-  if (Forwarder()) Forwarder()(notice, line);
+  if (Forwarder()) Forwarder()(notice, EscapeControls(line));
 }
 
 void SetNoticeForwarder(NoticeForwarder forward) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "bridge/log/log_sink.h"
 
@@ -17,6 +18,13 @@
 #define GW_LOG_FORMAT __attribute__((format(gnu_printf, 1, 2)))
 
 namespace gw::bridge {
+
+// Every line is written with its control characters escaped as \u001b, as
+// the JSON writes them: text from outside (a cell of the operator's file, a
+// client's request) could otherwise move or recolour a terminal, or break
+// one line into what looks like two. The C1 controls U+0080 to U+009F, which
+// some terminals obey too, likewise. Notices are passed on so escaped.
+std::string EscapeControls(std::string_view text);
 
 // printf-style; the line break is added. Safe from any thread; never blocks
 // on the log's sink.

@@ -82,8 +82,11 @@ struct Worker {
   void PublishOldestIdle() {
     oldestIdle.store(idle.empty() ? kNoIdle : idle.front().idleSince, std::memory_order_relaxed);
   }
-  void CloseOldestIdle() {
-    if (idle.empty()) return;
+  // Only a connection that was waiting before `arrived`: the close is
+  // decided on the acceptor's thread and done here later, when the one meant
+  // may have gone, and a newer one (the arrival itself, say) is no idler.
+  void CloseOldestIdle(int64_t arrived) {
+    if (idle.empty() || idle.front().idleSince >= arrived) return;
     IdleConnection& oldest = idle.front();
     oldest.unlink();
     PublishOldestIdle();
@@ -170,6 +173,10 @@ class Session : public IdleConnection, public std::enable_shared_from_this<Sessi
 
   void OnFirstBytes(beast::error_code ec, size_t n) {
     LeaveIdle();
+    // Closed to make room while its first bytes were on their way: to the
+    // client it is an idle connection the server closed, and nothing here is
+    // answered or counted.
+    if (closedIdle_) return;
     buffer_.commit(n);
     if (ec) return OnReadFailure(ec);
     // A new connection's bound runs from its start; a kept-alive one's from
@@ -316,7 +323,7 @@ struct Front::Impl {
   void OnAccept(beast::error_code ec, tcp::socket socket, Worker& worker);
   void Note(ConnectionEvent event, const std::string& detail);
   void LogRefusalsWhenDue();
-  void CloseOldestIdle();
+  void CloseOldestIdle(int64_t arrived);
 
   FrontConfig config;
   Shared shared;  // outlives the workers, whose pending handlers hold sessions
@@ -351,6 +358,7 @@ void Front::Impl::OnAccept(beast::error_code ec, tcp::socket socket, Worker& wor
     });
     return;
   }
+  const int64_t arrived = SteadyNanos();
   beast::error_code gone;
   const tcp::endpoint peer = socket.remote_endpoint(gone);
   const std::string client = gone ? std::string() : ClientKey(peer.address());
@@ -370,7 +378,7 @@ void Front::Impl::OnAccept(beast::error_code ec, tcp::socket socket, Worker& wor
                                                 : ConnectionEvent::kRefusedConnectionCap,
          client);
   }
-  for (size_t i = 0; i < closes; ++i) CloseOldestIdle();
+  for (size_t i = 0; i < closes; ++i) CloseOldestIdle(arrived);
   Accept();
 }
 
@@ -397,9 +405,9 @@ void Front::Impl::LogRefusalsWhenDue() {
   });
 }
 
-// The connection that has waited longest for a request, whichever worker
-// holds it, is closed on its own worker's thread.
-void Front::Impl::CloseOldestIdle() {
+// The connection that has waited longest for a request since before this
+// arrival, whichever worker holds it, is closed on its own worker's thread.
+void Front::Impl::CloseOldestIdle(int64_t arrived) {
   Worker* holder = nullptr;
   int64_t oldest = kNoIdle;
   for (auto& w : workers) {
@@ -409,7 +417,9 @@ void Front::Impl::CloseOldestIdle() {
       holder = w.get();
     }
   }
-  if (holder != nullptr) net::post(holder->ioc, [holder] { holder->CloseOldestIdle(); });
+  if (holder != nullptr && oldest < arrived) {
+    net::post(holder->ioc, [holder, arrived] { holder->CloseOldestIdle(arrived); });
+  }
 }
 
 Front::Front(FrontConfig config, const ServedAreas& areas, const Responder& responder, Metrics& metrics,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bridge/cache/documents.h"
+#include "bridge/serving/page_headers.h"
 
 namespace gw::bridge {
 namespace {
@@ -20,7 +21,8 @@ const std::vector<Answer>& Answers() {
     std::vector<Answer> made;
     for (size_t i = 0; i < kGuideFileCount; ++i) {
       const GuideFile& f = kGuideFiles[i];
-      made.push_back(MakeAnswer(200, TypeOf(f.name), std::string(reinterpret_cast<const char*>(f.bytes), f.size)));
+      const std::string_view bytes(reinterpret_cast<const char*>(f.bytes), f.size);
+      made.push_back(MakeAnswer(200, TypeOf(f.name), std::string(bytes), kPageHeaders));
     }
     return made;
   }();

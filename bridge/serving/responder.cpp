@@ -3,6 +3,7 @@
 #include "bridge/cache/documents.h"
 #include "bridge/cache/forecast_documents.h"
 #include "bridge/serving/guide.h"
+#include "bridge/serving/page_headers.h"
 #include "bridge/serving/status_page.h"
 
 namespace gw::bridge {
@@ -39,13 +40,6 @@ const Answer kServerLogin = MakeAnswer(401, kTextType, "this bridge needs a logi
                                        "このブリッジを見るにはユーザー名とパスワードが必要です。\n",
                                        "WWW-Authenticate: Basic realm=\"Gridwren\", charset=\"UTF-8\"\r\n");
 
-// The status page is drawn from the held data on each request. It runs no
-// script and loads nothing from elsewhere; the policy makes the browser
-// hold it to that, whatever a hostile text in it might try.
-constexpr char kPageHeaders[] =
-    "Content-Security-Policy: default-src 'none'; img-src 'self'; style-src 'unsafe-inline'; "
-    "frame-ancestors 'none'\r\nX-Content-Type-Options: nosniff\r\n";
-
 #ifndef GW_BRIDGE_VERSION
 #error "the build gives the bridge its version as GW_BRIDGE_VERSION"
 #endif
@@ -63,6 +57,24 @@ bool IsLatest(Route route) { return route == Route::kLatest || route == Route::k
 bool IsPage(Route route) { return route == Route::kPage || route == Route::kAreaPage; }
 
 constexpr std::string_view kAreasPrefix = "/areas/";
+
+// "/guide" and "/areas/NAME", as people type them: the route of the folder
+// they name, which is answered by a redirect to its path with the slash.
+Route SlashlessRouteOf(std::string_view path, std::string_view* area) {
+  if (path == kGuidePath.substr(0, kGuidePath.size() - 1)) return Route::kGuide;
+  if (path.substr(0, kAreasPrefix.size()) != kAreasPrefix) return Route::kOther;
+  const std::string_view name = path.substr(kAreasPrefix.size());
+  if (name.empty() || name.find('/') != std::string_view::npos) return Route::kOther;
+  *area = name;
+  return Route::kAreaPage;
+}
+
+// The query is left behind: the pages take none, and only the bridge's own
+// paths are written into the header.
+Answer SlashRedirect(std::string_view path) {
+  const std::string location = std::string(path) + "/";
+  return MakeAnswer(308, kTextType, "moved to " + location + "\n", "Location: " + location + "\r\n");
+}
 
 // Refusals after which the connection cannot be trusted to carry another
 // request: a tunnel's data or an unknown method's body may follow.
@@ -154,6 +166,11 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
   std::string_view areaName;
   reply->route = RouteOf(target.path);
   if (reply->route == Route::kOther) reply->route = AreaRouteOf(target.path, &areaName);
+  bool slashless = false;
+  if (reply->route == Route::kOther) {
+    reply->route = SlashlessRouteOf(target.path, &areaName);
+    slashless = reply->route != Route::kOther;
+  }
   // The page is for a browser that asks the bridge itself. One that uses
   // the bridge as its proxy must not see it stand in for another site.
   if (IsPage(reply->route) && target.proxyStyle) reply->route = Route::kOther;
@@ -164,6 +181,7 @@ void Responder::Respond(const Request& request, AreaViews& views, int64_t now, R
   if (!areaName.empty()) area = views.areas().Find(areaName);
   if (reply->route == Route::kOther) return reply->Point(target.proxyStyle ? &kProxyRefused : &kNotFound);
   if (area == ServedAreas::kNone) return reply->Point(&kNotFound);
+  if (slashless) return target.proxyStyle ? reply->Point(&kProxyRefused) : reply->Own(SlashRedirect(target.path));
   switch (reply->route) {
     case Route::kGuide: return Guide(target, reply);
     case Route::kMetrics:

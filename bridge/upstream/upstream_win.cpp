@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "bridge/reading/areas.h"
 #include "bridge/reading/operator_file.h"
 #include "bridge/upstream/proxy_env.h"
 #include "bridge/upstream/winhttp_exchange.h"
@@ -64,7 +65,7 @@ void CrackUrl(const std::string& url, Upstream::Handle* h) {
   URL_COMPONENTS parts{};
   parts.dwStructSize = sizeof parts;
   parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!WinHttpCrackUrl(wide.c_str(), 0, 0, &parts)) Throw("cannot read the source URL " + url);
+  if (!WinHttpCrackUrl(wide.c_str(), 0, 0, &parts)) Throw("cannot read the source URL " + ShownSource(url));
   h->host.assign(parts.lpszHostName, parts.dwHostNameLength);
   h->path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
   h->path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
@@ -101,7 +102,7 @@ Upstream::Upstream(std::string url) : url_(std::move(url)), handle_(std::make_un
   });
   handle_->session.h = OpenSession(*handle_);
   handle_->connection.h = WinHttpConnect(handle_->session.h, handle_->host.c_str(), handle_->port, 0);
-  if (handle_->connection.h == nullptr) Throw("cannot prepare the connection to " + url_);
+  if (handle_->connection.h == nullptr) Throw("cannot prepare the connection to " + ShownSource(url_));
 }
 
 Upstream::~Upstream() = default;

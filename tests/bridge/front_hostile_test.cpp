@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "bridge/log/event_log.h"
+#include "support/captured_log.h"
 #include "support/http_client.h"
 #include "support/operator_csv.h"
 #include "support/test_bridge.h"
@@ -67,6 +69,27 @@ TEST(FrontLog, AStalledLogReaderNeitherStopsServingNorStopping) {
     gate->opened.notify_all();
   }
   gw::bridge::SetLogSink(gw::bridge::MakeStandardOutputSink());
+}
+
+// A request line is logged inside one pair of quotes, on one line: a quote
+// or a byte that is not printable ASCII in the target is masked. (The HTTP
+// parser refuses a target with a space or a control byte before it is read.)
+TEST(FrontLog, ARequestTargetStaysInsideItsQuotes) {
+  gwtest::CapturedLog log;
+  TestBridge bridge;
+  ASSERT_TRUE(bridge.Take(OperatorCsv{}.Bytes()));
+  const std::pair<const char*, const char*> targets[] = {
+      {"/t1\"\"_200_0_B", "/t1??_200_0_B"},
+      {"/t2\xc2\x9b[31m\xe6\x9d\xb1", "/t2??[31m???"},
+  };
+  for (const auto& [target, masked] : targets) {
+    Connection client(bridge.port());
+    ASSERT_TRUE(client.Send(std::string("GET ") + target + " HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_EQ(client.Receive().status, 404) << target;
+    const std::string line = log.AwaitLine(std::string("\"GET ") + std::string(masked).substr(0, 3));
+    EXPECT_THAT(line, HasSubstr(std::string(" \"GET ") + masked + "\" 404 ")) << target;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '"'), 2) << line;
+  }
 }
 
 TEST(FrontLimits, AFloodFromOneAddressLeavesOtherClientsServed) {

@@ -13,10 +13,12 @@
 
 #include "bridge/log/event_log.h"
 #include "bridge/log/log_stamp.h"
+#include "support/captured_log.h"
 
 namespace {
 
 using gw::bridge::LogQueue;
+using testing::EndsWith;
 using testing::HasSubstr;
 
 // A sink whose writes wait while it is held, as a pipe whose reader paused.
@@ -134,6 +136,23 @@ TEST(LogQueue, AReplacedSinkTakesTheLinesFromThenOn) {
   EXPECT_TRUE(queue.Stop(std::chrono::seconds(20)));
   EXPECT_EQ(first->written, Line(1));
   EXPECT_EQ(second->written, Line(2));
+}
+
+// Text from the operator's file reaches the log in outcome lines: a terminal
+// escape, a bare CR or a line break in it is written escaped, in the line and
+// in a notice passed on (to the Event Log on Windows); other text is kept.
+TEST(LogLine, ControlCharactersAreWrittenEscaped) {
+  gwtest::CapturedLog log;
+  std::string passedOn;
+  gw::bridge::SetNoticeForwarder([&](gw::bridge::Notice, const std::string& line) { passedOn = line; });
+  const std::string cell = "時間帯 ±\x1b[2J\x1b]0;x\x07 12:00\rforged line\n\xc2\x9b" "31m\x7f\t.";
+  const std::string escaped = "時間帯 ±\\u001b[2J\\u001b]0;x\\u0007 12:00\\u000dforged line\\u000a\\u009b31m\\u007f\\u0009.";
+  gw::bridge::LogLine("tokyo: refused: %s", cell.c_str());
+  gw::bridge::LogNotice(gw::bridge::Notice::kAlarm, "tokyo: alarm: " + cell);
+  gw::bridge::SetNoticeForwarder(nullptr);
+  EXPECT_THAT(log.AwaitLine("tokyo: refused: "), EndsWith(" tokyo: refused: " + escaped + "\n"));
+  EXPECT_THAT(log.AwaitLine("tokyo: alarm: "), EndsWith(" tokyo: alarm: " + escaped + "\n"));
+  EXPECT_EQ(passedOn, "tokyo: alarm: " + escaped);
 }
 
 TEST(LogStamp, JapanTimeToTheMillisecond) {

@@ -120,6 +120,8 @@ TEST_F(ResponderTest, ServesTheGuideAndEveryPictureItShows) {
   EXPECT_THAT(page.answer().head, HasSubstr("Content-Type: text/html; charset=utf-8\r\n"));
   EXPECT_THAT(page.answer().body, HasSubstr("<html lang=\"ja\">"));
   EXPECT_THAT(page.answer().body, HasSubstr("<title>Gridwren の使い方</title>"));
+  EXPECT_THAT(page.answer().head, HasSubstr("Content-Security-Policy: default-src 'none'; img-src 'self'; "));
+  EXPECT_THAT(page.answer().head, HasSubstr("X-Content-Type-Options: nosniff\r\n"));
   const std::string& html = page.answer().body;
   int pictures = 0;
   for (size_t at = html.find("<img src=\""); at != std::string::npos; at = html.find("<img src=\"", at + 1)) {
@@ -129,13 +131,34 @@ TEST_F(ResponderTest, ServesTheGuideAndEveryPictureItShows) {
     EXPECT_EQ(picture.answer().status, 200) << name;
     EXPECT_THAT(picture.answer().head, HasSubstr("Content-Type: image/png\r\n")) << name;
     EXPECT_EQ(picture.answer().body.substr(1, 3), "PNG") << name;
+    EXPECT_THAT(picture.answer().head, HasSubstr("X-Content-Type-Options: nosniff\r\n")) << name;
     ++pictures;
   }
   EXPECT_GE(pictures, 2);
-  for (const char* other : {"/guide", "/guide/nothing.png", "/guide/../latest.json", "/guide/./index.html",
+  for (const char* other : {"/guide/nothing.png", "/guide/../latest.json", "/guide/./index.html",
                             "/guide/index.html/", "/guide//index.html", "/guide/%2e%2e/latest.json"}) {
     EXPECT_EQ(Answer({"GET", other}, nullptr).answer().status, 404) << other;
   }
+}
+
+// The guide and an area's page as people type them, without the slash, are
+// redirected to it behind the same login; proxy-style they stay refused.
+TEST_F(ResponderTest, APageWithoutItsSlashIsRedirectedBehindTheLogin) {
+  Login login("office", "pw");
+  Responder guarded(metrics_, &login, 3 * 3600);
+  const std::string good = BasicCredentials("office:pw");
+  for (const std::string path : {"/guide", "/areas/tokyo"}) {
+    EXPECT_EQ(Answer({"GET", path}, nullptr, 0, &guarded).answer().status, 401) << path;
+    EXPECT_EQ(Answer({"GET", "http://x" + path}, nullptr, 0, &guarded).answer().status, 407) << path;
+    EXPECT_EQ(Answer({"GET", "http://x" + path, "", good}, nullptr, 0, &guarded).answer().status, 403) << path;
+    for (const std::string query : {"", "?x=\"1\""}) {
+      const Reply moved = Answer({"HEAD", path + query, good}, nullptr, 0, &guarded);
+      EXPECT_EQ(moved.answer().status, 308) << path;
+      EXPECT_THAT(moved.answer().head, HasSubstr("\r\nLocation: " + path + "/\r\n")) << path;
+    }
+  }
+  EXPECT_EQ(Answer({"GET", "/areas/okinawa", good}, nullptr, 0, &guarded).answer().status, 404) << "not served";
+  EXPECT_EQ(Answer({"GET", "/area"}, nullptr).answer().status, 404);
 }
 
 TEST_F(ResponderTest, NoReadingYetIsA503WithoutNumbers) {
@@ -159,6 +182,29 @@ TEST_F(ResponderTest, AReadingOlderThanMaxAgeIsNotServed) {
   EXPECT_THAT(stale.answer().body, HasSubstr("older than 10800 s"));
   EXPECT_EQ(Answer({"GET", "/healthz"}, snapshot, hourStart + 4 * 3600).answer().status, 503);
   EXPECT_EQ(Answer({"GET", "/forecast/html/images/juyo-j.gif"}, snapshot, hourStart + 4 * 3600).answer().status, 503);
+}
+
+// /healthz is bad while any served area is stale, wherever it is listed.
+TEST(ResponderHealth, OneStaleAreaMakesItBadWhereverItIsListed) {
+  Metrics metrics;
+  const Responder responder(metrics, nullptr, 3 * 3600);
+  Reading late = gwtest::AfternoonReading();
+  late.hour = 16;
+  const auto fresh = RenderSnapshot({late, DayFigures{}, "", "", "", 3 * 3600, FindArea("tokyo")});
+  const auto stale = SampleSnapshot();  // 14時: past --max-age at 17:30
+  const struct {
+    std::shared_ptr<const Snapshot> first, last;
+    int status;
+  } cases[] = {{stale, fresh, 503}, {fresh, stale, 503}, {fresh, fresh, 200}};
+  for (const auto& c : cases) {
+    ServedAreas areas({FindArea("tokyo"), FindArea("kansai")});
+    areas.cache(0).Publish(c.first);
+    areas.cache(1).Publish(c.last);
+    AreaViews views(areas);
+    Reply reply;
+    responder.Respond({"GET", "/healthz"}, views, JapanTimeToUnix(2026, 12, 7, 17, 30), &reply);
+    EXPECT_EQ(reply.answer().status, c.status) << reply.answer().body;
+  }
 }
 
 TEST_F(ResponderTest, LoginIsAskedForInTheRequestsOwnTerms) {

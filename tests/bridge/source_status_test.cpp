@@ -91,6 +91,7 @@ TEST(SourceStatus, EachOutcomeIsToldInTheLogsWordsEverywhere) {
     EXPECT_THAT(line, testing::EndsWith(": " + status->outcome)) << "the log line's words";
 
     const std::string since = gw::bridge::UnixToJapanIso(first);
+    const std::string lastFetch = "\"last_fetch\": \"" + gw::bridge::UnixToJapanIso(first + 300) + "\"";
     const std::string state = std::string("\"state\": \"") + gw::bridge::SourceStateName(c.state) + "\"";
     const auto latest = gwtest::Get(bridge.port(), "/latest.json");
     EXPECT_EQ(latest.status, c.latest);
@@ -99,6 +100,7 @@ TEST(SourceStatus, EachOutcomeIsToldInTheLogsWordsEverywhere) {
       EXPECT_THAT(latest.body, HasSubstr(InJson(status->outcome)));
       EXPECT_THAT(latest.body, HasSubstr(state));
       EXPECT_THAT(latest.body, HasSubstr("\"since\": \"" + since + "\""));
+      EXPECT_THAT(latest.body, HasSubstr(lastFetch));
       EXPECT_THAT(latest.body, Not(HasSubstr("\"usage\"")));
       EXPECT_THAT(gwtest::Get(bridge.port(), "/images/meter/meter_setsuden.gif").body, HasSubstr(status->outcome));
     }
@@ -111,6 +113,7 @@ TEST(SourceStatus, EachOutcomeIsToldInTheLogsWordsEverywhere) {
     EXPECT_THAT(areas, HasSubstr(state));
     EXPECT_THAT(areas, HasSubstr(std::string("\"degraded\": ") + (c.degraded ? "true" : "false")));
     EXPECT_THAT(areas, HasSubstr("\"since\": \"" + since + "\""));
+    EXPECT_THAT(areas, HasSubstr(lastFetch));
     EXPECT_THAT(areas, HasSubstr("\"outcome\": \"" + InJson(status->outcome) + "\""));
     const auto metrics = gwtest::Get(bridge.port(), "/metrics").body;
     EXPECT_THAT(metrics, HasSubstr(std::string("gridwren_bridge_source_state{area=\"tokyo\",state=\"") +
@@ -188,6 +191,35 @@ TEST(SourceStatus, EachOutcomeIsSaidInJapaneseOnThePage) {
   TestBridge nowhere;  // its source's port has nothing listening
   nowhere.poller.RefreshOnce();
   EXPECT_EQ(nowhere.cache.Status()->said, "事業者のサーバーにつながりません");
+}
+
+// A reading exactly --max-age old is still served, and fresh on every
+// surface; a second later it is stale on every surface, since that second.
+TEST(SourceStatus, AtMaxAgeFreshEverywhereASecondLaterStaleSinceThenEverywhere) {
+  SourceServer source;
+  source.Serve(OperatorCsv{}.Bytes());  // 14時, fetched at 14:55
+  TestBridge bridge(From(source));
+  bridge.poller.RefreshOnce();
+  const int64_t aged = JapanTimeToUnix(2026, 12, 7, 17, 0);  // 14時 and --max-age's 3 h
+  for (const int64_t now : {aged, aged + 1}) {
+    bridge.clock.Set(now);
+    const bool fresh = now == aged;
+    SCOPED_TRACE(fresh ? "at --max-age" : "a second later");
+    const char* state = fresh ? "fresh" : "stale";
+    const std::string since = gw::bridge::UnixToJapanIso(fresh ? gwtest::DefaultNow() : aged + 1);
+    const auto latest = gwtest::Get(bridge.port(), "/latest.json");
+    EXPECT_EQ(latest.status, fresh ? 200 : 503);
+    if (!fresh) EXPECT_THAT(latest.body, HasSubstr("\"state\": \"stale\", \"degraded\": false, \"since\": \"" + since));
+    const auto health = gwtest::Get(bridge.port(), "/healthz");
+    EXPECT_EQ(health.status, fresh ? 200 : 503);
+    EXPECT_THAT(health.body, HasSubstr(std::string(state) + " since " + since + ";"));
+    EXPECT_THAT(gwtest::Get(bridge.port(), "/areas.json").body,
+                HasSubstr(std::string("\"state\": \"") + state + "\", \"degraded\": false, \"since\": \"" + since));
+    const auto metrics = gwtest::Get(bridge.port(), "/metrics").body;
+    EXPECT_THAT(metrics, HasSubstr(std::string("gridwren_bridge_source_state{area=\"tokyo\",state=\"") + state + "\"} 1\n"));
+    EXPECT_THAT(metrics, HasSubstr("gridwren_bridge_source_state_since_timestamp_seconds{area=\"tokyo\"} " +
+                                   std::to_string(fresh ? gwtest::DefaultNow() : aged + 1) + "\n"));
+  }
 }
 
 // A source's login and query reach the operator, never a client or the log.

@@ -7,7 +7,7 @@
 #include "bridge/log/event_log.h"
 #include "bridge/log/log_sink.h"
 #include "bridge/log/rotating_file.h"
-#include "bridge/service_log.h"
+#include "bridge/service/service_log.h"
 #include "bridge/upstream/winhttp_support.h"
 
 namespace gw::bridge {

@@ -1,9 +1,9 @@
-#include "bridge/service_events.h"
+#include "bridge/service/service_events.h"
 
 #include <windows.h>
 
 #include "bridge/log/event_log.h"
-#include "bridge/service.h"
+#include "bridge/service/service.h"
 #include "bridge/upstream/winhttp_support.h"
 #include "event_messages.h"
 
@@ -23,7 +23,7 @@ WORD TypeOf(EventKind kind) {
 void WriteEvent(EventKind kind, DWORD id, const std::string& utf8) {
   HANDLE source = RegisterEventSourceW(nullptr, kServiceName);
   if (source == nullptr) return;  // nowhere else to say it: the log file has it
-  std::wstring text = Widen(utf8);
+  std::wstring text = Widen(EscapeControls(utf8));
   const wchar_t* strings[] = {text.c_str()};
   ReportEventW(source, TypeOf(kind), 0, id, nullptr, 1, 0, strings, nullptr);
   DeregisterEventSource(source);

@@ -1,4 +1,4 @@
-#include "bridge/stop.h"
+#include "bridge/service/stop.h"
 
 #include <pthread.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "bridge/stop.h"
+#include "bridge/service/stop.h"
 
 #include <windows.h>
 

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "bridge/options.h"
-#include "bridge/service.h"
-#include "bridge/service_events.h"
+#include "bridge/service/service.h"
+#include "bridge/service/service_events.h"
 #include "bridge/upstream/winhttp_support.h"
 
 namespace gw::bridge {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/stop.h"
+#include "bridge/service/stop.h"
 
 namespace gw::bridge {
 

@@ -8,9 +8,9 @@
 #include <mutex>
 
 #include "bridge/log/event_log.h"
-#include "bridge/service.h"
-#include "bridge/service_events.h"
-#include "bridge/service_log.h"
+#include "bridge/service/service.h"
+#include "bridge/service/service_events.h"
+#include "bridge/service/service_log.h"
 
 namespace gw::bridge {
 namespace {

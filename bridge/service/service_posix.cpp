@@ -1,4 +1,4 @@
-#include "bridge/service.h"
+#include "bridge/service/service.h"
 
 #include <cstdio>
 
