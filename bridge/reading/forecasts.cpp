@@ -17,11 +17,6 @@ namespace {
 constexpr char kTomorrow[] = "翌日";
 constexpr char kOf[] = "の";
 constexpr char kTightest[] = "使用率ピーク時";
-constexpr char kPeakSupply[] = "ピーク時供給力";
-constexpr char kForecastPeak[] = "予想最大電力";
-constexpr char kSupply[] = "供給力";
-constexpr char kPercent[] = "使用率";
-constexpr char kReserve[] = "予備率";
 constexpr char kHighestPercent[] = "最大使用率";
 constexpr char kHours[] = "時間帯";
 constexpr char kUpdatedOn[] = "更新日";

@@ -20,4 +20,13 @@ namespace gw::bridge {
 // Not a full NFKC: no other compatibility forms, no canonical reordering.
 std::string NormaliseName(const std::string& utf8);
 
+// Parts of the names that the reader's parts look for, in UTF-8 as the
+// decoded text is. Several parts match the same names, so each is written
+// once, here.
+constexpr char kPeakSupply[] = "ピーク時供給力";
+constexpr char kForecastPeak[] = "予想最大電力";
+constexpr char kSupply[] = "供給力";
+constexpr char kPercent[] = "使用率";
+constexpr char kReserve[] = "予備率";
+
 }  // namespace gw::bridge

@@ -16,8 +16,6 @@ namespace {
 
 // Names inside the file, in UTF-8 as the decoded text is.
 constexpr char kUpdateWord[] = "UPDATE";
-constexpr char kPeakSupply[] = "ピーク時供給力";
-constexpr char kForecastPeak[] = "予想最大電力";
 // Head blocks of the same family that are not the day's own figures: the
 // supply at the hour of the highest usage or the lowest reserve, and
 // tomorrow's blocks where an area writes them before the table.
@@ -25,9 +23,6 @@ constexpr const char* kOtherHeadBlocks[] = {"使用率", "予備率", "翌日"};
 constexpr char kActual[] = "実績";
 constexpr char kForecast[] = "予測";
 constexpr char kForecastToo[] = "予想";
-constexpr char kPercent[] = "使用率";
-constexpr char kReserve[] = "予備率";
-constexpr char kSupply[] = "供給力";
 // The operators go on writing a day's file after its midnight: its last
 // hour at about 0:05, and Kansai's archived day files carry a stamp of
 // about 1:10 the next day. A stamp up to this many hours past the day's end
