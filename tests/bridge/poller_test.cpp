@@ -17,6 +17,7 @@
 #include "bridge/cache/documents.h"
 #include "bridge/log/event_log.h"
 #include "support/http_client.h"
+#include "support/captured_log.h"
 #include "support/operator_csv.h"
 #include "support/source_server.h"
 #include "support/test_bridge.h"
@@ -349,26 +350,6 @@ std::string KansaiMetrics(const TestBridge& bridge) {
   return bridge.metrics.Render({{gw::bridge::FindArea("kansai"), nullptr}}, 0);
 }
 
-// The alarms the bridge raises while a test runs.
-class Alarms {
- public:
-  Alarms() {
-    gw::bridge::SetNoticeForwarder([this](gw::bridge::Notice, const std::string& line) {
-      std::lock_guard<std::mutex> hold(lock_);
-      lines_.push_back(line);
-    });
-  }
-  ~Alarms() { gw::bridge::SetNoticeForwarder(nullptr); }
-  std::vector<std::string> Take() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return std::exchange(lines_, {});
-  }
-
- private:
-  std::mutex lock_;
-  std::vector<std::string> lines_;
-};
-
 struct NightCase {
   const char* name;
   int64_t start;      // the bridge's start, and its first fetch
@@ -395,7 +376,7 @@ TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
   };
   for (const NightCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Alarms alarms;
+    gwtest::CapturedNotices alarms;
     SourceServer source;
     source.ServeAt("_20261207.csv", c.oldDayStatus == 200 ? KansaiDay7(24, "23:55") : "busy", c.oldDayStatus);
     source.ServeAt("_20261208.csv", "no such file", 404);
@@ -428,7 +409,7 @@ TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
     bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 3, 0));
     EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("failed: the source answered HTTP 404"));
     EXPECT_EQ(bridge.cache.Status()->state, SourceState::kUpstreamFailed) << "the grace is over";
-    EXPECT_THAT(alarms.Take(), testing::ElementsAre(HasSubstr("kansai: alarm: no fresh reading")));
+    EXPECT_THAT(alarms.Take(), testing::ElementsAre(HasSubstr("warning kansai: alarm: no fresh reading")));
   }
 }
 

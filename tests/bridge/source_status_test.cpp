@@ -17,6 +17,7 @@
 #include "bridge/serving/status_page.h"
 #include "bridge/upstream/source_alarm.h"
 #include "support/http_client.h"
+#include "support/captured_log.h"
 #include "support/operator_csv.h"
 #include "support/source_server.h"
 #include "support/test_bridge.h"
@@ -248,32 +249,11 @@ TEST(SourceStatus, TheSourcesLoginAndQueryAreNeitherServedNorLogged) {
   }
 }
 
-// The notices the bridge gives while a test runs, as the Event Log would
-// get them on Windows.
-class Notices {
- public:
-  Notices() {
-    gw::bridge::SetNoticeForwarder([this](gw::bridge::Notice notice, const std::string& line) {
-      std::lock_guard<std::mutex> hold(lock_);
-      lines_.push_back((notice == gw::bridge::Notice::kAlarm ? "warning " : "information ") + line);
-    });
-  }
-  ~Notices() { gw::bridge::SetNoticeForwarder(nullptr); }
-  std::vector<std::string> Take() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return std::exchange(lines_, {});
-  }
-
- private:
-  std::mutex lock_;
-  std::vector<std::string> lines_;
-};
-
 // No fresh reading for --alarm-after (from the start too): one alarm, not
 // one per refresh; one end when a fresh reading comes back; a long outage
 // said again once a day; the new day's expected wait raises nothing.
 TEST(SourceStatus, AnAlarmIsRaisedOnceAndEndedOnce) {
-  Notices notices;
+  gwtest::CapturedNotices notices;
   SourceServer source;
   source.Serve("no such file", 404);
   gwtest::TestBridgeOptions options = From(source);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 #include "bridge/log/event_log.h"
 
@@ -46,6 +47,24 @@ std::string CapturedLog::AwaitLine(const std::string& text) {
   const size_t begin = lines_->text.rfind('\n', at) + 1;  // 0 for the first line
   const size_t end = lines_->text.find('\n', at);
   return end == std::string::npos ? std::string() : lines_->text.substr(begin, end + 1 - begin);
+}
+
+}  // namespace gwtest
+
+namespace gwtest {
+
+CapturedNotices::CapturedNotices() {
+  gw::bridge::SetNoticeForwarder([this](gw::bridge::Notice notice, const std::string& line) {
+    std::lock_guard<std::mutex> hold(lock_);
+    lines_.push_back((notice == gw::bridge::Notice::kAlarm ? "warning " : "information ") + line);
+  });
+}
+
+CapturedNotices::~CapturedNotices() { gw::bridge::SetNoticeForwarder(nullptr); }
+
+std::vector<std::string> CapturedNotices::Take() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return std::exchange(lines_, {});
 }
 
 }  // namespace gwtest

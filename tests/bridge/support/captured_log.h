@@ -4,7 +4,9 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace gwtest {
 
@@ -23,6 +25,24 @@ class CapturedLog {
 
  private:
   std::shared_ptr<Lines> lines_;  // shared with the sink, which the log's writer destroys
+};
+
+// The notices the bridge gives while one of these lives, as the Event Log
+// would get them on Windows: "warning LINE" for an alarm, "information LINE"
+// for the rest.
+class CapturedNotices {
+ public:
+  CapturedNotices();
+  ~CapturedNotices();
+  CapturedNotices(const CapturedNotices&) = delete;
+  CapturedNotices& operator=(const CapturedNotices&) = delete;
+
+  // The notices given since the last call.
+  std::vector<std::string> Take();
+
+ private:
+  std::mutex lock_;
+  std::vector<std::string> lines_;
 };
 
 }  // namespace gwtest
