@@ -18,7 +18,6 @@ import datetime
 import http
 import json
 import os
-import signal
 import socket
 import socketserver
 import struct
@@ -26,6 +25,8 @@ import sys
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import urlsplit
+
+from serve_until_stopped import serve_until_stopped
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FEED_PATH = "/latest.json"
@@ -528,18 +529,10 @@ def write_port_file(path, port):
 
 
 def serve(server, port_file):
-    for number in (signal.SIGTERM, signal.SIGINT):
-        signal.signal(number, lambda *_: server.stopping.set())
-    worker = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1})
-    worker.start()
+    # Requests that wait on the server's stopping event end at once.
     try:
-        while not server.stopping.wait(0.5):
-            pass
+        serve_until_stopped(server, on_stop=server.stopping.set)
     finally:
-        server.stopping.set()
-        server.shutdown()
-        worker.join()
-        server.server_close()
         if port_file and os.path.exists(port_file):
             os.remove(port_file)
 

@@ -16,11 +16,12 @@ import email.utils
 import hashlib
 import json
 import os
-import signal
 import socketserver
 import sys
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+from serve_until_stopped import serve_until_stopped
 
 CSV_TYPE = "text/csv"
 
@@ -107,12 +108,7 @@ def main():
         with open(args.port_file + ".partial", "w") as out:
             out.write(f"{server.server_port}\n")
         os.replace(args.port_file + ".partial", args.port_file)
-    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
-    server.server_close()
+    serve_until_stopped(server)
 
 
 if __name__ == "__main__":
