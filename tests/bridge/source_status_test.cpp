@@ -210,7 +210,9 @@ TEST(SourceStatus, AtMaxAgeFreshEverywhereASecondLaterStaleSinceThenEverywhere) 
     const std::string since = gw::bridge::UnixToJapanIso(fresh ? gwtest::DefaultNow() : aged + 1);
     const auto latest = gwtest::Get(bridge.port(), "/latest.json");
     EXPECT_EQ(latest.status, fresh ? 200 : 503);
-    if (!fresh) EXPECT_THAT(latest.body, HasSubstr("\"state\": \"stale\", \"degraded\": false, \"since\": \"" + since));
+    if (!fresh) {
+      EXPECT_THAT(latest.body, HasSubstr("\"state\": \"stale\", \"degraded\": false, \"since\": \"" + since));
+    }
     const auto health = gwtest::Get(bridge.port(), "/healthz");
     EXPECT_EQ(health.status, fresh ? 200 : 503);
     EXPECT_THAT(health.body, HasSubstr(std::string(state) + " since " + since + ";"));

@@ -285,8 +285,9 @@ bridge_command_line() {
   bridge_check service_flag_in_console_exit_2 bridge_exits_with 2 --service --source "$BRIDGE_SOURCE"
 }
 
-# The bridge's parts without sockets (tests/wine/bridge/run_checks.sh): its
-# portable unit tests and the graphs as GDI+ and WIC draw them.
+# The bridge's parts in one test program (tests/wine/bridge/run_checks.sh):
+# its portable unit tests, midnight's through WinHTTP and the HTTP front on
+# 127.0.0.1, and the graphs as GDI+ and WIC draw them.
 bridge_parts() {
   local line
   while IFS= read -r line; do

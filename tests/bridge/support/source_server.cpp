@@ -1,49 +1,35 @@
 #include "support/source_server.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <algorithm>
-#include <stdexcept>
 
 namespace gwtest {
-namespace {
 
 namespace net = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
 
-// A listening socket on 127.0.0.1 and a free port.
-int ListenLocal(int* port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd, 64) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    throw std::runtime_error("the source server cannot listen");
-  }
-  *port = ntohs(address.sin_port);
-  return fd;
-}
+// Listening on 127.0.0.1, on a free port.
+struct SourceServer::Listener {
+  net::io_context ioc;
+  net::ip::tcp::acceptor acceptor{ioc, {net::ip::make_address_v4("127.0.0.1"), 0}};
+};
 
-}  // namespace
-
-SourceServer::SourceServer() {
-  listener_ = ListenLocal(&port_);
+SourceServer::SourceServer() : listener_(std::make_unique<Listener>()) {
+  port_ = listener_->acceptor.local_endpoint().port();
   thread_ = std::thread([this] { Loop(); });
 }
 
+// A connection of our own wakes the accept: closing a socket under a
+// blocking accept in another thread is not something every system does.
 SourceServer::~SourceServer() {
   stopping_ = true;
-  shutdown(listener_, SHUT_RDWR);  // wakes the accept
+  beast::error_code ec;
+  net::ip::tcp::socket wake(listener_->ioc);
+  wake.connect(listener_->acceptor.local_endpoint(), ec);
   thread_.join();
-  close(listener_);
 }
 
 void SourceServer::Serve(std::string body, int status) {
@@ -88,14 +74,14 @@ std::string SourceServer::LastIfModifiedSince() const {
 // One connection at a time, one request each: the bridge makes one request
 // per refresh, and anything more is exactly what tests count.
 void SourceServer::Loop() {
-  net::io_context ioc;
-  while (!stopping_) {
-    int fd = accept(listener_, nullptr, nullptr);
-    if (fd < 0) continue;
-    net::ip::tcp::socket socket(ioc, net::ip::tcp::v4(), fd);
+  while (true) {
+    beast::error_code ec;
+    net::ip::tcp::socket socket(listener_->ioc);
+    listener_->acceptor.accept(socket, ec);
+    if (stopping_) break;
+    if (ec) continue;
     beast::flat_buffer buffer;
     http::request<http::empty_body> request;
-    beast::error_code ec;
     http::read(socket, buffer, request, ec);
     if (ec) continue;
     requests_++;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -49,8 +50,9 @@ class SourceServer {
  private:
   void Loop();
 
+  struct Listener;  // Asio's, so that the same server runs on Windows
+  std::unique_ptr<Listener> listener_;
   int port_ = 0;
-  int listener_ = -1;
   std::atomic<bool> stopping_{false};
   std::atomic<int> requests_{0}, notModified_{0}, delayMs_{0};
   std::atomic<bool> sendEtag_{true}, sendLastModified_{false};

@@ -33,6 +33,11 @@ bool TestBridge::Take(const std::string& bytes, std::string* outcome) {
   return poller.Take(bytes, outcome ? outcome : &ignored);
 }
 
+int TestBridge::HeldHour() const {
+  auto snapshot = cache.Current();
+  return snapshot ? snapshot->reading.hour : -1;
+}
+
 TestBridgeOptions From(const SourceServer& source, const std::string& area) {
   TestBridgeOptions options;
   options.source = source.Url();

@@ -57,6 +57,8 @@ class TestBridge {
   int port() const { return port_; }
   // Takes a file as if fetched; true when it was sound.
   bool Take(const std::string& bytes, std::string* outcome = nullptr);
+  // The hour of the reading held, -1 when none is.
+  int HeldHour() const;
 
   FakeClock clock;
   gw::bridge::ServedAreas areas;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows bridge's parts under Wine, without sockets: its portable unit
-# tests (bin/bridge_portable_tests.exe) and its graphs (check_charts.sh on
+# The Windows bridge's parts under Wine: its portable unit tests
+# (bin/bridge_portable_tests.exe; those of midnight talk to a source and
+# the HTTP front of their own on 127.0.0.1) and its graphs (check_charts.sh on
 # bin/chart_draw_test.exe). The Wine layer's run.sh calls it; it also runs
 # on its own.
 #
