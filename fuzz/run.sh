@@ -8,6 +8,7 @@
 # new one is added there (source fuzz/<name>.cpp, seeds fuzz/corpus/<name
 # without fuzz_>/) and this script picks it up.
 set -euo pipefail
+case "${1:-}" in -h | --help) sed -n '2,/^[^#]/{/^#/{s/^# \{0,1\}//;p}}' "$0"; exit 0 ;; esac
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${1:-build-fuzz}"

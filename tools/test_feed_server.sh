@@ -5,6 +5,7 @@
 # Only loopback traffic; the .invalid host names are never resolved because
 # curl hands absolute URIs to the proxy.
 set -u
+case "${1:-}" in -h | --help) sed -n '2,/^[^#]/{/^#/{s/^# \{0,1\}//;p}}' "$0"; exit 0 ;; esac
 HERE=$(cd "$(dirname "$0")" && pwd)
 SERVER="$HERE/feed_server.py"
 WORK=$(mktemp -d)

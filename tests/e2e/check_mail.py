@@ -64,6 +64,9 @@ def main(maildir, meter_gif, forecast_gif, host_log, percent="91", when="2011年
 
 
 if __name__ == "__main__":
+    if sys.argv[1:2] in (["-h"], ["--help"]):
+        print(__doc__.strip())
+        sys.exit(0)
     if len(sys.argv) not in (5, 7):
         print(__doc__, file=sys.stderr)
         sys.exit(2)

@@ -28,7 +28,7 @@ bridge_start_source() {
   local dir=$RUN/bridge
   mkdir -p "$dir"
   python3 "$SRC/tools/operator_csv.py" --output "$dir/juyo-d1-j.csv" --forecast-peak "$BRIDGE_FORECAST_PEAK" \
-    --peak-supply "$BRIDGE_PEAK_SUPPLY" >"$dir/expected.json" || return 1
+    --peak-supply "$BRIDGE_PEAK_SUPPLY" --forecast-json "$dir/forecast.json" >"$dir/expected.json" || return 1
   python3 "$SRC/tools/source_server.py" --file "$dir/juyo-d1-j.csv" --port-file "$dir/source.port" \
     --log "$RUN/logs/bridge-source.log" </dev/null >"$RUN/logs/bridge-source.out" 2>&1 &
   FEED_PIDS+=($!)
@@ -252,9 +252,11 @@ bridge_login() {
   bridge_check login_200_with test "$(bridge_get http://tepco-usage-api.appspot.com/latest.json "$dir/l2" \
     --proxy-user 'office:pa:ss 電力')" = 200
   # The status page of the Windows build, in headless Chromium, with the
-  # browser's own login; GWT_STATUS_SCREENSHOT=FILE.png keeps a picture.
+  # browser's own login, today's and tomorrow's outlook as the file states
+  # them; GWT_STATUS_SCREENSHOT=FILE.png keeps a picture.
   bridge_check status_page_in_chromium python3 "$SRC/tests/e2e/status_page_browser.py" \
     "http://127.0.0.1:$BRIDGE_PORT/" --user office --password 'pa:ss 電力' --area "tokyo=$dir/expected.json" \
+    --forecast "tokyo=$dir/forecast.json" \
     ${GWT_STATUS_SCREENSHOT:+--screenshot "$GWT_STATUS_SCREENSHOT"}
   bridge_check login_stops bridge_ends "$BRIDGE_PID" INT
 }

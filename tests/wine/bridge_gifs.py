@@ -44,6 +44,9 @@ def pixel(path, x, y):
 
 
 def main():
+    if sys.argv[1:2] in (["-h"], ["--help"]):
+        print(__doc__.strip())
+        return
     if len(sys.argv) != 6:
         sys.exit(__doc__)
     meter, day = sys.argv[1], sys.argv[2]

@@ -51,6 +51,9 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
+    if sys.argv[1:2] in (["-h"], ["--help"]):
+        print(__doc__.strip())
+        return
     faults = ("redirect", "large", "gzip", "unasked304")
     if len(sys.argv) < 4 or sys.argv[3] not in faults or len(sys.argv) != (5 if sys.argv[3] == "gzip" else 4):
         sys.exit(__doc__)

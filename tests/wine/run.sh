@@ -27,6 +27,7 @@
 # that shows only now and then, e.g.
 #   GWT_CASES=unload_during_check GWT_REPEAT=24 tests/wine/run.sh build/windows
 set -euo pipefail
+case "${1:-}" in -h | --help) sed -n '2,/^[^#]/{/^#/{s/^# \{0,1\}//;p}}' "$0"; exit 0 ;; esac
 [ -n "${GWT_SCREENSHOT:-}" ] && export GWT_SCREENSHOT=$(realpath -m "$GWT_SCREENSHOT")
 [ -n "${GWT_STATUS_SCREENSHOT:-}" ] && export GWT_STATUS_SCREENSHOT=$(realpath -m "$GWT_STATUS_SCREENSHOT")
 

@@ -17,6 +17,7 @@
 # Prints PASS/FAIL per check, then "N passed, N failed"; exits 1 on any
 # failure, 2 on bad usage. Needs no network and no display.
 set -uo pipefail
+case "${1:-}" in -h | --help) sed -n '2,/^[^#]/{/^#/{s/^# \{0,1\}//;p}}' "$0"; exit 0 ;; esac
 
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
   echo "usage: $0 CHART_DRAW_TEST_EXE WORK_DIR [LINUX_DIR]" >&2

@@ -13,6 +13,7 @@
 # as for check_charts.sh. Prints PASS/FAIL lines and exits 1 on any failure,
 # 2 on bad usage or missing programs.
 set -uo pipefail
+case "${1:-}" in -h | --help) sed -n '2,/^[^#]/{/^#/{s/^# \{0,1\}//;p}}' "$0"; exit 0 ;; esac
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   echo "usage: $0 BUILD_WIN_DIR [LINUX_DIR]" >&2
