@@ -118,9 +118,15 @@ void Poller::FollowDay(int64_t now) {
   if (url == upstream_->url() || !MoveTo(url)) return;
   // The wait for the new day's first actual is expected only from a source
   // that gave the old day's file well at the last fetch before midnight:
-  // one that was failing then is failing still.
-  const bool oldDayReadWell = status_.state == SourceState::kFresh;
-  newDaySince_ = oldDayReadWell ? JapanDayStart(now) : -1;
+  // one that was failing then is failing still. A file read stale counts
+  // if its reading was fresh at midnight: a bridge started at 2:30 reads the
+  // old day's 23時 hours after its hour, where one that ran through midnight
+  // read it fresh.
+  const int64_t midnight = JapanDayStart(now);
+  const bool freshAtMidnight = heldTime_ >= 0 && midnight - heldTime_ <= maxAge_;
+  const bool oldDayReadWell = status_.state == SourceState::kFresh ||
+                              (status_.state == SourceState::kStale && freshAtMidnight);
+  newDaySince_ = oldDayReadWell ? midnight : -1;
   const std::string held = heldTime_ < 0 ? "no reading is held" : "the reading of " + UnixToJapanIso(heldTime_) +
                                                                       " is held while younger than " +
                                                                       std::to_string(maxAge_) + " s (--max-age)";

@@ -37,7 +37,7 @@ TEST(PollerMidnight, AcrossMidnightTheOldDaysLastHourIsTakenAndKeptUntilTheFirst
   OperatorCsv lastHour;
   lastHour.hoursWithActual = 24;
   lastHour.stampDate = "2026/12/8";
-  lastHour.stampTime = "0:05";
+  lastHour.stampTime = "0:00";
   std::string outcome;
   ASSERT_TRUE(bridge.Take(lastHour.Bytes(), &outcome)) << outcome;
   auto held = bridge.cache.Current();
@@ -86,6 +86,7 @@ struct NightCase {
   int64_t start;      // the bridge's start, and its first fetch
   bool throughMidnight;  // then fetches again at 00:05
   int oldDayStatus;   // how the source answers for the old day's file
+  bool oldDaySound;   // with 200: a sound file, or one refused
   SourceState state;  // after the first fetch of the new day's missing file
 };
 
@@ -96,20 +97,23 @@ struct NightCase {
 // alarm, and ends with the grace: then the missing file is a failure.
 TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
   const NightCase cases[] = {
-      {"ran through midnight", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, SourceState::kAwaitingNewDay},
-      {"ran through midnight, failing before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 503,
+      {"ran through midnight", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, true, SourceState::kAwaitingNewDay},
+      {"ran through midnight, failing before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 503, false,
        SourceState::kUpstreamFailed},
-      {"started at 00:20", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 200, SourceState::kAwaitingNewDay},
-      {"started at 00:59", JapanTimeToUnix(2026, 12, 8, 0, 59), false, 200, SourceState::kAwaitingNewDay},
-      {"started at 00:20, the old day missing too", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 404,
+      {"ran through midnight, its file refused before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, false,
        SourceState::kUpstreamFailed},
-      {"started at 03:00", JapanTimeToUnix(2026, 12, 8, 3, 0), false, 200, SourceState::kUpstreamFailed},
+      {"started at 00:20", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 200, true, SourceState::kAwaitingNewDay},
+      {"started at 00:59", JapanTimeToUnix(2026, 12, 8, 0, 59), false, 200, true, SourceState::kAwaitingNewDay},
+      {"started at 02:59", JapanTimeToUnix(2026, 12, 8, 2, 59), false, 200, true, SourceState::kAwaitingNewDay},
+      {"started at 00:20, the old day missing too", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 404, false,
+       SourceState::kUpstreamFailed},
+      {"started at 03:00", JapanTimeToUnix(2026, 12, 8, 3, 0), false, 200, true, SourceState::kUpstreamFailed},
   };
   for (const NightCase& c : cases) {
     SCOPED_TRACE(c.name);
     gwtest::CapturedNotices alarms;
     SourceServer source;
-    source.ServeAt("_20261207.csv", c.oldDayStatus == 200 ? KansaiDay7(24, "23:55") : "busy", c.oldDayStatus);
+    source.ServeAt("_20261207.csv", c.oldDaySound ? KansaiDay7(24, "23:55") : "no operator's file", c.oldDayStatus);
     source.ServeAt("_20261208.csv", "no such file", 404);
     gwtest::TestBridgeOptions options = KansaiDated(source);
     options.start = c.start;
@@ -123,6 +127,9 @@ TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
     const bool pastGrace = c.start >= JapanTimeToUnix(2026, 12, 8, 3, 0);
     EXPECT_EQ(source.Requests(), pastGrace ? 1 : 2) << "the old day's file once, then the new day's";
     EXPECT_THAT(source.LastTarget(), testing::EndsWith("/juyo_06_20261208.csv"));
+    if (!c.throughMidnight && !pastGrace) {
+      EXPECT_THAT(line, HasSubstr("/juyo_06_20261207.csv ")) << "both fetches said";
+    }
     EXPECT_EQ(bridge.cache.Status()->state, c.state);
     if (c.state == SourceState::kUpstreamFailed) {
       EXPECT_THAT(line, HasSubstr("juyo_06_20261208.csv 404")) << "logged as a failure";
@@ -140,6 +147,9 @@ TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
     bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 3, 0));
     EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("failed: the source answered HTTP 404"));
     EXPECT_EQ(bridge.cache.Status()->state, SourceState::kUpstreamFailed) << "the grace is over";
+    // The alarm, once the bridge has run --alarm-after without a fresh reading.
+    bridge.clock.Set(std::max(bridge.clock.UnixNow(), c.start + options.alarmAfterSeconds));
+    bridge.poller.RefreshOnce();
     EXPECT_THAT(alarms.Take(), testing::ElementsAre(HasSubstr("warning kansai: alarm: no fresh reading")));
   }
 }
@@ -194,6 +204,10 @@ TEST(PollerDatedSource, JustAfterMidnightOnlyAMissingOrEmptyFileIsExpected) {
   bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
   EXPECT_EQ(bridge.poller.RefreshOnce(), "");
   EXPECT_EQ(bridge.cache.Status()->state, SourceState::kAwaitingNewDay);
+  bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 7));
+  EXPECT_EQ(bridge.poller.RefreshOnce(), "") << "the same file again (304) is still the wait";
+  EXPECT_EQ(source.NotModified(), 1);
+  EXPECT_EQ(bridge.cache.Status()->state, SourceState::kAwaitingNewDay);
   source.Serve("busy", 503);
   bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 10));
   EXPECT_THAT(bridge.poller.RefreshOnce(), HasSubstr("failed: the source answered HTTP 503"));
@@ -201,7 +215,7 @@ TEST(PollerDatedSource, JustAfterMidnightOnlyAMissingOrEmptyFileIsExpected) {
   EXPECT_THAT(gwtest::Get(bridge.port(), "/areas.json").body, HasSubstr("\"state\": \"upstream_failed\""));
   const std::string metrics = KansaiMetrics(bridge);
   EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"failed\"} 1\n"));
-  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 1\n"));
+  EXPECT_THAT(metrics, HasSubstr("{area=\"kansai\",result=\"awaiting_new_day\"} 2\n"));
 }
 
 TEST(PollerDatedSource, AnUndatedSourceKeepsItsName) {
@@ -218,7 +232,7 @@ TEST(PollerDatedSource, AnUndatedSourceKeepsItsName) {
 struct OfferCase {
   const char* name;
   int hours;            // of 2026-12-07 with an actual
-  const char* stamp;    // the file's stamp, on that day
+  const char* stamp;    // the file's stamp, on that day or, as "8 H:MM", on the next
   int64_t fetched;      // the bridge's start and first fetch
   int64_t asked;        // when the plug-in asks
   int failing;          // the source's answer from `asked` on; 0: none asked for
@@ -242,6 +256,8 @@ TEST(PollerMidnight, ThePlugInIsOfferedNoReadingOfTheOldDayButItsLastHourWritten
       {"22時 to a bridge started at 00:40", 23, "23:55", JapanTimeToUnix(2026, 12, 8, 0, 40),
        JapanTimeToUnix(2026, 12, 8, 0, 40), 0, 503},
       {"23時 known before midnight", 24, "23:55", at2359, JapanTimeToUnix(2026, 12, 8, 0, 6), 0, 503},
+      {"22時 in a file written after midnight", 23, "8 0:05", JapanTimeToUnix(2026, 12, 8, 0, 6),
+       JapanTimeToUnix(2026, 12, 8, 0, 6), 0, 503},
       {"22時 held back while the source fails", 23, "23:55", at2359, JapanTimeToUnix(2026, 12, 8, 0, 10), 503, 503},
   };
   for (const OfferCase& c : cases) {
@@ -249,6 +265,7 @@ TEST(PollerMidnight, ThePlugInIsOfferedNoReadingOfTheOldDayButItsLastHourWritten
     OperatorCsv file;
     file.hoursWithActual = c.hours;
     file.stampTime = c.stamp;
+    if (c.stamp[0] == '8') file.stampDate = "2026/12/8", file.stampTime = c.stamp + 2;
     SourceServer source;
     source.Serve(file.Bytes());
     gwtest::TestBridgeOptions options = From(source);
