@@ -216,6 +216,9 @@ TEST(OperatorFile, AnEmptyUsagePercentBesideAnActualIsRefusedWhereTheFileGivesOt
   csv.percentText[14] = "";
   EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("使用率 for 14時 is empty"));
   for (int h = 0; h < 24; ++h) csv.percentText[h] = "";
+  csv.percentText.erase(13);  // the hour before alone is enough to tell
+  EXPECT_THAT(Refusal(csv.Bytes()), HasSubstr("使用率 for 14時 is empty"));
+  csv.percentText[13] = "";
   auto file = Read(csv.Bytes());
   ASSERT_TRUE(file && file->reading);
   EXPECT_EQ(file->reading->hour, 14);
