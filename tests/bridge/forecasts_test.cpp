@@ -58,6 +58,14 @@ TEST(Forecasts, TodaysAndTomorrowsAsEachOperatorPlacesThem) {
     EXPECT_EQ(outlook.tomorrow.Given(), published);
     EXPECT_EQ(Peak(outlook.tomorrow), published ? (std::array<int, 4>{5433, 17, 4822, 17}) : kNoPeak);
   }
+  // On New Year's Day the day before's blocks are dated 12/31, of the year before.
+  OperatorCsv newYear;
+  newYear.year = 2027, newYear.month = 1, newYear.day = 1;
+  newYear.tomorrow = Tomorrow::kYesterdays;
+  std::string reason;
+  auto file = gw::bridge::TryReadOperatorFile(newYear.Bytes(), Tokyo(), &reason);
+  ASSERT_TRUE(file) << reason;
+  EXPECT_FALSE(file->day.outlook.tomorrow.Given());
 }
 
 // Tomorrow's blocks written before the table, and today's missing: each

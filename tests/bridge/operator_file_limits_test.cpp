@@ -77,6 +77,7 @@ TEST(OperatorFileLimits, FiguresOutsideTheirAreasSizeAreRefused) {
   const Case cases[] = {
       {14, "999999999", nullptr, "19607", nullptr, 5100, "999999999 万kW is above tokyo's bound of 9645 万kW"},
       {14, "1", "1", "100", nullptr, 5100, "14時: 1 万kW is below tokyo's bound of 643 万kW"},
+      {14, "10000", "9645", "104", nullptr, 9645, "14時: 10000 万kW is above tokyo's bound of 9645"},  // 104 %
       {20, nullptr, "642", nullptr, nullptr, 5100, "20時: 642 万kW is below"},
       {23, nullptr, "99999", nullptr, nullptr, 5100, "23時: 99999 万kW is above"},
       {23, nullptr, nullptr, nullptr, "99999", 5100, "23時: 99999 万kW is above"},

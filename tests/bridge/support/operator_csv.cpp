@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/codepage.h"
+#include "bridge/reading/japan_time.h"
 
 namespace gwtest {
 namespace {
@@ -18,6 +19,12 @@ std::string Join(const std::vector<std::string>& cells) {
 bool Has(const std::string& name, const char* part) { return name.find(part) != std::string::npos; }
 
 std::string Two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+
+// The day before, as the head blocks write a date (12/31 before 1/1).
+std::string DayBefore(int year, int month, int day) {
+  const std::string iso = gw::bridge::UnixToJapanIso(gw::bridge::JapanTimeToUnix(year, month, day, 0) - 3600);
+  return std::to_string(std::stoi(iso.substr(5, 2))) + "/" + std::to_string(std::stoi(iso.substr(8, 2)));
+}
 
 struct HeadLayout {
   std::string prefix, date;
@@ -124,7 +131,7 @@ std::string OperatorCsv::Text() const {
   std::vector<std::string> lines = {(stampDate.empty() ? date : stampDate) + " " + stampTime + " UPDATE"};
   const std::string today = headDate.empty() ? std::to_string(month) + "/" + std::to_string(day) : headDate;
   if (withHeadBlocks) {
-    for (auto& l : HeadBlocks({headPrefix, today, headReserve, blankHead, scalePercent}, "",
+    for (auto& l : HeadBlocks({headPrefix, today, headReserve, blankHead, scalePercent, ""}, "",
                               peakSupply * scalePercent / 100, forecastPeak * scalePercent / 100, 18, todayTight)) {
       lines.push_back(l);
     }
@@ -137,7 +144,7 @@ std::string OperatorCsv::Text() const {
   if (tomorrow != Tomorrow::kAbsent) {
     const std::string date = std::to_string(month) + "/" + std::to_string(day);  // published today
     HeadLayout l{headPrefix, date, headReserve, tomorrow == Tomorrow::kUnfilled, scalePercent, ""};
-    const std::string dayBefore = std::to_string(month) + "/" + std::to_string(day - 1);
+    const std::string dayBefore = DayBefore(year, month, day);
     if (tomorrow == Tomorrow::kLeftOver) l.leftOverDate = dayBefore;
     if (tomorrow == Tomorrow::kZeroed) l.leftOverDate = date;
     if (tomorrow == Tomorrow::kYesterdays) l.date = dayBefore;
