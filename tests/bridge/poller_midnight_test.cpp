@@ -86,7 +86,7 @@ struct NightCase {
   int64_t start;      // the bridge's start, and its first fetch
   bool throughMidnight;  // then fetches again at 00:05
   int oldDayStatus;   // how the source answers for the old day's file
-  bool oldDaySound;   // with 200: a sound file, or one refused
+  int oldDayHours;    // with 200: the hours with an actual of a sound file; 0: a file refused
   SourceState state;  // after the first fetch of the new day's missing file
 };
 
@@ -97,23 +97,27 @@ struct NightCase {
 // alarm, and ends with the grace: then the missing file is a failure.
 TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
   const NightCase cases[] = {
-      {"ran through midnight", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, true, SourceState::kAwaitingNewDay},
-      {"ran through midnight, failing before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 503, false,
+      {"ran through midnight", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, 24, SourceState::kAwaitingNewDay},
+      {"ran through midnight, failing before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 503, 0,
        SourceState::kUpstreamFailed},
-      {"ran through midnight, its file refused before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, false,
+      {"ran through midnight, its file refused before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, 0,
        SourceState::kUpstreamFailed},
-      {"started at 00:20", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 200, true, SourceState::kAwaitingNewDay},
-      {"started at 00:59", JapanTimeToUnix(2026, 12, 8, 0, 59), false, 200, true, SourceState::kAwaitingNewDay},
-      {"started at 02:59", JapanTimeToUnix(2026, 12, 8, 2, 59), false, 200, true, SourceState::kAwaitingNewDay},
-      {"started at 00:20, the old day missing too", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 404, false,
+      {"ran through midnight, its reading stale before it", JapanTimeToUnix(2026, 12, 7, 23, 58), true, 200, 20,
        SourceState::kUpstreamFailed},
-      {"started at 03:00", JapanTimeToUnix(2026, 12, 8, 3, 0), false, 200, true, SourceState::kUpstreamFailed},
+      {"started at 00:20", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 200, 24, SourceState::kAwaitingNewDay},
+      {"started at 00:59", JapanTimeToUnix(2026, 12, 8, 0, 59), false, 200, 24, SourceState::kAwaitingNewDay},
+      {"started at 02:59", JapanTimeToUnix(2026, 12, 8, 2, 59), false, 200, 24, SourceState::kAwaitingNewDay},
+      {"started at 00:20, the old day missing too", JapanTimeToUnix(2026, 12, 8, 0, 20), false, 404, 0,
+       SourceState::kUpstreamFailed},
+      {"started at 03:00", JapanTimeToUnix(2026, 12, 8, 3, 0), false, 200, 24, SourceState::kUpstreamFailed},
   };
   for (const NightCase& c : cases) {
     SCOPED_TRACE(c.name);
     gwtest::CapturedNotices alarms;
     SourceServer source;
-    source.ServeAt("_20261207.csv", c.oldDaySound ? KansaiDay7(24, "23:55") : "no operator's file", c.oldDayStatus);
+    const std::string stamp = std::to_string(c.oldDayHours - 1) + ":55";
+    source.ServeAt("_20261207.csv", c.oldDayHours > 0 ? KansaiDay7(c.oldDayHours, stamp.c_str()) : "no operator's file",
+                   c.oldDayStatus);
     source.ServeAt("_20261208.csv", "no such file", 404);
     gwtest::TestBridgeOptions options = KansaiDated(source);
     options.start = c.start;
