@@ -145,8 +145,9 @@ TEST(LogLine, ControlCharactersAreWrittenEscaped) {
   gwtest::CapturedLog log;
   std::string passedOn;
   gw::bridge::SetNoticeForwarder([&](gw::bridge::Notice, const std::string& line) { passedOn = line; });
-  const std::string cell = "時間帯 ±\x1b[2J\x1b]0;x\x07 12:00\rforged line\n\xc2\x9b" "31m\x7f\t.";
-  const std::string escaped = "時間帯 ±\\u001b[2J\\u001b]0;x\\u0007 12:00\\u000dforged line\\u000a\\u009b31m\\u007f\\u0009.";
+  // C0, DEL and C1 (U+0080 to U+009F, CSI among them); a no-break space is no control.
+  const std::string cell = "時間帯 ±\x1b[2J\x1b]0;x\x07 12:00\rforged line\n\xc2\x9b" "31m\x7f\t\xc2\x80\xc2\x9f\xc2\xa0.";
+  const std::string escaped = "時間帯 ±\\u001b[2J\\u001b]0;x\\u0007 12:00\\u000dforged line\\u000a\\u009b31m\\u007f\\u0009\\u0080\\u009f\xc2\xa0.";
   gw::bridge::LogLine("tokyo: refused: %s", cell.c_str());
   gw::bridge::LogNotice(gw::bridge::Notice::kAlarm, "tokyo: alarm: " + cell);
   gw::bridge::SetNoticeForwarder(nullptr);
