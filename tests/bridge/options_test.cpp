@@ -119,7 +119,8 @@ TEST(OptionsAreas, ASourceWithoutAPlainLoginOrAHostIsRefused) {
         << source;
   }
   for (const char* hostless : {"http://", "https://", "tokyo=http://", "http:///x.csv", "http://op:pw@/x.csv",
-                               "http://:8080/x.csv", "http://[::1/x.csv", "http://127.0.0.1:80x/a.csv"}) {
+                               "http://:8080/x.csv", "http://[::1/x.csv", "http://[]/x.csv",
+                               "http://127.0.0.1:80x/a.csv"}) {
     EXPECT_THAT(Refusal({"--source", hostless}), AllOf(HasSubstr("--source"), HasSubstr("naming its host")))
         << hostless;
   }
