@@ -31,7 +31,7 @@ class ForecastDocuments : public testing::Test {
                                             "http://127.0.0.1:8000/juyo-d1-j.csv", 3 * 3600, FindArea("tokyo")}));
     AreaViews views(areas_);
     Reply reply;
-    responder_.Respond({"GET", path}, views, now, &reply);
+    responder_.Respond({"GET", path, {}, {}, {}}, views, now, &reply);
     if (status) *status = reply.answer().status;
     return reply.answer().body;
   }
@@ -102,6 +102,10 @@ TEST_F(ForecastDocuments, TheDaysAreTheRequestsAndAStaleReadingGivesNone) {
   const std::string today = std::string(kTomorrow).replace(1, 8, "today");
   EXPECT_EQ(Body(csv, "/areas/tokyo/forecast.json", afterMidnight),
             "{\"area\": \"tokyo\", \"updated\": \"2026-12-08T00:05:00+09:00\", " + today + "}\n");
+  OperatorCsv withoutTomorrow = csv;  // the old day's own forecast is no one's today
+  withoutTomorrow.tomorrow = OperatorCsv::Tomorrow::kAbsent;
+  EXPECT_EQ(Body(withoutTomorrow, "/areas/tokyo/forecast.json", afterMidnight),
+            "{\"area\": \"tokyo\", \"updated\": \"2026-12-08T00:05:00+09:00\"}\n");
   int status = 0;
   const std::string stale = Body(csv, "/areas/tokyo/forecast.json", afterMidnight + 3 * 3600, &status);
   EXPECT_EQ(status, 503);
