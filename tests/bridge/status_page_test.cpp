@@ -44,6 +44,17 @@ void SmallDayWithoutPeakSupply(Reading& r, DayFigures& day) {
   day.peakCapacity = 0;
 }
 
+// Today's tightest hour forecast; tomorrow's peak published, its tightest
+// hour not yet: a line for today only.
+void TomorrowWithoutItsTightestHour(Reading&, DayFigures& day) {
+  DayForecast& today = day.outlook.today;
+  today.year = 2026, today.month = 12, today.day = 7;
+  today.tightHour = 18, today.tightSupply = 5060, today.tightDemand = 4706, today.tightPercent = 93;
+  DayForecast& tomorrow = day.outlook.tomorrow;
+  tomorrow.year = 2026, tomorrow.month = 12, tomorrow.day = 8;
+  tomorrow.peakSupply = 5433, tomorrow.peakSupplyHour = 17;
+}
+
 struct PageCase {
   const char* name;
   SourceState state;
@@ -88,6 +99,9 @@ const PageCase kCases[] = {
     {"a small day without its peak supply", SourceState::kFresh, "new reading", kRead,
      "https://operator.invalid/a.csv", true, kNow, {">120 万kW<", ">150 万kW<", ">1,234 万kW（18時台）<"}, {",120", "18時台、"},
      SmallDayWithoutPeakSupply},
+    {"tomorrow's tightest hour not yet published", SourceState::kFresh, "new reading", kRead,
+     "https://operator.invalid/a.csv", true, kNow, {"今日の見通し</b>　18時台に使用率 93% の予想", ">やや厳しい<"},
+     {"明日の見通し", "-1%"}, TomorrowWithoutItsTightestHour},
     {"a day old, asked by IPv6 address", SourceState::kFresh, "new reading", kRead, "https://operator.invalid/a.csv",
      true,
      JapanTimeToUnix(2026, 12, 8, 20, 0), {"30時間（上限 3時間）"}, {}, nullptr, "[2001:db8::1]:8081",
