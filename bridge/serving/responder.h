@@ -34,9 +34,9 @@ Route AreaRouteOf(std::string_view path, std::string_view* area);
 struct Request {
   std::string_view method;
   std::string_view target;
-  std::string_view authorization;       // the Authorization header, if any
-  std::string_view proxyAuthorization;  // the Proxy-Authorization header, if any
-  std::string_view host;                // the Host header, if any: named on the status page
+  std::string_view authorization = {};       // the Authorization header, if any
+  std::string_view proxyAuthorization = {};  // the Proxy-Authorization header, if any
+  std::string_view host = {};                // the Host header, if any: named on the status page
 };
 
 class Reply {

@@ -31,7 +31,7 @@ class ForecastDocuments : public testing::Test {
                                             "http://127.0.0.1:8000/juyo-d1-j.csv", 3 * 3600, FindArea("tokyo")}));
     AreaViews views(areas_);
     Reply reply;
-    responder_.Respond({"GET", path, {}, {}, {}}, views, now, &reply);
+    responder_.Respond({"GET", path}, views, now, &reply);
     if (status) *status = reply.answer().status;
     return reply.answer().body;
   }

@@ -105,7 +105,8 @@ Seen PressTestMail(HMODULE plugin) {
   g_hook = SetWindowsHookExW(WH_CBT, OnCbtEvent, nullptr, GetCurrentThreadId());
   Require(g_hook != nullptr, "cannot hook the dialogs");
   UINT_PTR watchdog = SetTimer(nullptr, 0, kWatchdogMs, OnWatchdog);
-  reinterpret_cast<int32_t(__stdcall*)(HWND)>(RequireExport(plugin, "BKC_OnPlugInSetup"))(HostMainWindow());
+  reinterpret_cast<int32_t(__stdcall*)(HWND)>(reinterpret_cast<void*>(RequireExport(plugin, "BKC_OnPlugInSetup")))(
+      HostMainWindow());
   KillTimer(nullptr, watchdog);
   UnhookWindowsHookEx(g_hook);
   return g_seen;
