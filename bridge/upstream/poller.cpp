@@ -123,9 +123,8 @@ void Poller::FollowDay(int64_t now) {
   // old day's 23時 hours after its hour, where one that ran through midnight
   // read it fresh.
   const int64_t midnight = JapanDayStart(now);
-  const bool freshAtMidnight = heldTime_ >= 0 && midnight - heldTime_ <= maxAge_;
   const bool oldDayReadWell = status_.state == SourceState::kFresh ||
-                              (status_.state == SourceState::kStale && freshAtMidnight);
+                              (status_.state == SourceState::kStale && HeldFreshAt(midnight));
   newDaySince_ = oldDayReadWell ? midnight : -1;
   const std::string held = heldTime_ < 0 ? "no reading is held" : "the reading of " + UnixToJapanIso(heldTime_) +
                                                                       " is held while younger than " +
@@ -206,8 +205,10 @@ bool Poller::Settle(const Fetched& f, std::string* outcome) {
   return good;
 }
 
+bool Poller::HeldFreshAt(int64_t t) const { return heldTime_ >= 0 && t - heldTime_ <= maxAge_; }
+
 SourceState Poller::SoundState(int64_t now, std::string* outcome) {
-  if (heldTime_ >= 0 && now - heldTime_ <= maxAge_) return SourceState::kFresh;
+  if (HeldFreshAt(now)) return SourceState::kFresh;
   *outcome += heldTime_ < 0 ? "; stale: no reading is held"
                             : "; stale: the held reading is older than " + std::to_string(maxAge_) + " s (--max-age)";
   said_ += heldTime_ < 0 ? "。値はまだありません" : "。値は --max-age より古いままです";

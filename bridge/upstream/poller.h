@@ -83,6 +83,8 @@ class Poller {
   // A sound fetch's state: fresh while the held reading is younger than
   // --max-age, else stale (said at the end of `outcome` and of `said_`).
   SourceState SoundState(int64_t now, std::string* outcome);
+  // Whether the held reading is younger than --max-age at `t`.
+  bool HeldFreshAt(int64_t t) const;
   // Publishes the fetch's outcome as the area's status, and raises or ends
   // the area's alarm.
   void Record(SourceState state, std::string outcome, int64_t now);

@@ -119,12 +119,4 @@ std::string BasicCredentials(const std::string& pair) {
   return "Basic " + encoded.substr(0, encoded.find('\r'));
 }
 
-HttpAnswer Get(int port, const std::string& target, const std::vector<std::string>& headers) {
-  Connection c(port);
-  std::string request = "GET " + target + " HTTP/1.1\r\nHost: test.invalid\r\n";
-  for (const auto& h : headers) request += h + "\r\n";
-  c.Send(request + "\r\n");
-  return c.Receive();
-}
-
 }  // namespace gwtest

@@ -1,8 +1,12 @@
-// Get for the Windows test build, on Asio and Beast: the rest of the
-// client (http_client.cpp) speaks POSIX sockets to test the front's limits,
-// which only the native tests do. The same answer: status 0 when none came
-// within 15 s, header names in lower case.
+// One request on Asio and Beast, so that the same tests ask the bridge on
+// Linux and under Wine; Connection (http_client.cpp) speaks POSIX sockets,
+// to test the front's limits, which only the native tests do.
+#ifdef _WIN32
 #include <winsock2.h>
+#else
+#include <sys/socket.h>
+#include <sys/time.h>
+#endif
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -23,9 +27,13 @@ HttpAnswer Get(int port, const std::string& target, const std::vector<std::strin
   beast::error_code ec;
   socket.connect({net::ip::make_address_v4("127.0.0.1"), static_cast<unsigned short>(port)}, ec);
   if (ec) return {};
-  const DWORD timeoutMs = 15000;
-  setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
-             sizeof timeoutMs);
+  // No answer within 15 s is status 0.
+#ifdef _WIN32
+  const DWORD timeout = 15000;
+#else
+  const timeval timeout{15, 0};
+#endif
+  setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
   std::string request = "GET " + target + " HTTP/1.1\r\nHost: test.invalid\r\n";
   for (const auto& h : headers) request += h + "\r\n";
   net::write(socket, net::buffer(request + "\r\n"), ec);
