@@ -60,9 +60,11 @@ TEST(PollerMidnight, AcrossMidnightTheOldDaysLastHourIsTakenAndKeptUntilTheFirst
   EXPECT_EQ(bridge.HeldHour(), 0);
 }
 
-// Kansai's dated file, from the test source.
-gwtest::TestBridgeOptions KansaiDated(const SourceServer& source) {
+// Kansai's dated file, from the test source, for a bridge started at `start`
+// (0: the default).
+gwtest::TestBridgeOptions KansaiDated(const SourceServer& source, int64_t start = 0) {
   gwtest::TestBridgeOptions options;
+  options.start = start;
   options.area = "kansai";
   options.source = source.Url().substr(0, source.Url().rfind('/')) + "/juyo_06_{date}.csv";
   return options;
@@ -119,8 +121,7 @@ TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
     source.ServeAt("_20261207.csv", c.oldDayHours > 0 ? KansaiDay7(c.oldDayHours, stamp.c_str()) : "no operator's file",
                    c.oldDayStatus);
     source.ServeAt("_20261208.csv", "no such file", 404);
-    gwtest::TestBridgeOptions options = KansaiDated(source);
-    options.start = c.start;
+    gwtest::TestBridgeOptions options = KansaiDated(source, c.start);
     options.alarmAfterSeconds = 600;
     TestBridge bridge(options);
     std::string line = bridge.poller.RefreshOnce();
@@ -163,8 +164,7 @@ TEST(PollerDatedSource, TheNewDaysFileIsAwaitedOnlyAfterTheOldDayReadWell) {
 TEST(PollerDatedSource, AfterTheNewDaysFirstReadingAMissingFileIsAFailure) {
   SourceServer source;
   source.Serve(KansaiDay7(24, "23:55"));
-  TestBridge bridge(KansaiDated(source));
-  bridge.clock.Set(JapanTimeToUnix(2026, 12, 7, 23, 58));
+  TestBridge bridge(KansaiDated(source, JapanTimeToUnix(2026, 12, 7, 23, 58)));
   bridge.poller.RefreshOnce();
   bridge.clock.Set(JapanTimeToUnix(2026, 12, 8, 0, 5));
   source.Serve("no such file", 404);
@@ -196,8 +196,7 @@ TEST(PollerDatedSource, AfterTheNewDaysFirstReadingAMissingFileIsAFailure) {
 TEST(PollerDatedSource, JustAfterMidnightOnlyAMissingOrEmptyFileIsExpected) {
   SourceServer source;
   source.Serve(KansaiDay7(24, "23:55"));
-  TestBridge bridge(KansaiDated(source));
-  bridge.clock.Set(JapanTimeToUnix(2026, 12, 7, 23, 58));
+  TestBridge bridge(KansaiDated(source, JapanTimeToUnix(2026, 12, 7, 23, 58)));
   bridge.poller.RefreshOnce();
   OperatorCsv empty;
   empty.day = 8;
