@@ -15,12 +15,12 @@ import threading
 STOP_SIGNALS = {signal.SIGTERM, signal.SIGINT}
 
 
-def serve_until_stopped(server, on_stop=None, poll_interval=0.1):
+def serve_until_stopped(server, on_stop=None):
     """Serves on a worker thread until a stop signal; then calls on_stop,
     shuts the server down and closes it. Call it before any other thread is
     started, so that every thread inherits the blocked signals."""
     signal.pthread_sigmask(signal.SIG_BLOCK, STOP_SIGNALS)
-    worker = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": poll_interval})
+    worker = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.1})
     worker.start()
     try:
         signal.sigwait(STOP_SIGNALS)
